@@ -1,0 +1,113 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QStringList>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "kit/data/TField.h"
+
+// In-memory table of fixed-width text fields, loaded whole from a data
+// packet, with dataset states, a filter, before/after events and a change
+// log that it gives back as one delta. As a model it shows the visible
+// (filtered) rows; columns are all fields in declaration order. It holds no
+// widget code: controls follow it through its signals.
+//
+// Misuse (unknown field, bad packet, writing outside edit state, ...) raises
+// EKvrError with a Portuguese message; EAbort raised in a before-event
+// refuses the operation and propagates to the caller.
+class TClientDataSet : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    enum class State { Inactive, Browse, Edit, Insert };
+    using NotifyEvent = std::function<void(TClientDataSet *dataSet)>;
+
+    explicit TClientDataSet(QObject *parent = nullptr);
+    ~TClientDataSet() override;
+
+    // Field definitions: declared before the dataset is opened.
+    TField *AddField(const QString &name, int size, const QString &label = QString(),
+                     bool visible = true, int displayWidth = 0);
+    int FieldCount() const;
+    TField *Fields(int index) const;
+    TField *FieldByName(const QString &name) const; // EKvrError when unknown
+    TField *FindField(const QString &name) const;   // nullptr when unknown
+
+    // Loading. SetData accepts a packet as QVariantMap or QJsonObject, matches
+    // its fields to the declared ones by name (undeclared packet fields are
+    // ignored; a declared field missing from the packet is an error), opens
+    // the dataset in browse state on the first visible row and empties the
+    // change log. On error the dataset keeps what it held.
+    void SetData(const QVariant &packet);
+    void CreateDataSet(); // open, empty, browse
+    void EmptyDataSet();  // drop all rows and changes, stays open
+    void Close();         // inactive; rows and changes dropped
+    bool Active() const;
+
+    State state() const;
+    int RecordCount() const; // visible rows
+    bool IsEmpty() const;    // no visible row
+
+    // Navigation over the visible rows. RecNo is 0-based, -1 when none.
+    int RecNo() const;
+    void First();
+    void Last();
+    void Next();
+    void Prior();
+    void MoveBy(int distance);
+    void SetRecNo(int row);
+    bool Bof() const;
+    bool Eof() const;
+    bool Locate(const QString &fieldName, const QString &value);
+
+    // Filter expression: FIELD = 'literal' joined by and / or (and binds
+    // tighter), parentheses allowed. An expression that cannot be parsed is
+    // an EKvrError when the filter is switched on.
+    QString Filter() const;
+    void SetFilter(const QString &expression);
+    bool Filtered() const;
+    void SetFiltered(bool on);
+
+    // Record operations; each runs its before/after events.
+    void Insert();
+    void Append();
+    void Edit();
+    void Post();
+    void Cancel();
+    void Delete();
+
+    // Change log: one change per loaded row changed or deleted since the
+    // last load. Delta() is a packet {"fields","changes"} as a QVariantMap.
+    int ChangeCount() const;
+    QVariant Delta() const;
+
+    QString Value(int visibleRow, int fieldIndex) const;
+
+    NotifyEvent BeforeInsert, AfterInsert, BeforeEdit, AfterEdit, BeforePost, AfterPost,
+        BeforeDelete, AfterDelete, BeforeCancel, AfterCancel, BeforeScroll, AfterScroll;
+
+    // QAbstractItemModel: DisplayRole is the field's display text, EditRole
+    // its edit text; setData(EditRole) assigns a text (edit state required).
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+
+Q_SIGNALS:
+    void stateChanged(TClientDataSet::State state);
+    void currentChanged(int recNo);
+    void fieldVisibilityChanged(TField *field);
+    void focusFieldRequested(TField *field);
+
+private:
+    friend class TField;
+    struct Private;
+    std::unique_ptr<Private> d;
+};

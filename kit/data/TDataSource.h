@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QObject>
+
+#include "kit/data/TClientDataSet.h"
+
+// Binds controls to a dataset and relays its state changes.
+class TDataSource : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TDataSource(QObject *parent = nullptr);
+
+    TClientDataSet *DataSet() const { return m_dataSet; }
+    void SetDataSet(TClientDataSet *dataSet);
+    TClientDataSet::State State() const;
+
+Q_SIGNALS:
+    // Emitted on every state change of the dataset (and when it is rebound).
+    void StateChange();
+    void DataSetChanged();
+
+private:
+    TClientDataSet *m_dataSet = nullptr;
+    QMetaObject::Connection m_connection;
+};

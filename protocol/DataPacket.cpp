@@ -1,0 +1,234 @@
+#include "protocol/DataPacket.h"
+
+#include <QJsonArray>
+
+namespace kvr::protocol {
+
+namespace {
+
+QJsonArray fieldsToJson(const QList<PacketField> &fields)
+{
+    QJsonArray out;
+    for (const PacketField &f : fields)
+        out.append(QJsonObject{{QStringLiteral("name"), f.name}, {QStringLiteral("size"), f.size}});
+    return out;
+}
+
+bool fieldsFromJson(const QJsonValue &value, QList<PacketField> &fields, QString &problem)
+{
+    if (!value.isArray()) {
+        problem = QStringLiteral("Pacote inválido: lista de campos ausente.");
+        return false;
+    }
+    fields.clear();
+    for (const QJsonValue &v : value.toArray()) {
+        const QJsonObject f = v.toObject();
+        const QJsonValue name = f.value(QLatin1String("name"));
+        const QJsonValue size = f.value(QLatin1String("size"));
+        if (!name.isString() || name.toString().isEmpty() || !size.isDouble() || size.toInt(-1) < 0) {
+            problem = QStringLiteral("Pacote inválido: definição de campo incorreta.");
+            return false;
+        }
+        fields.append({name.toString(), size.toInt()});
+    }
+    return true;
+}
+
+bool rowFromJson(const QJsonValue &value, const QList<PacketField> &fields, QStringList &row,
+                 QString &problem)
+{
+    if (!value.isArray() || value.toArray().size() != fields.size()) {
+        problem = QStringLiteral("Pacote inválido: linha com número de valores diferente do "
+                                 "número de campos.");
+        return false;
+    }
+    const QJsonArray values = value.toArray();
+    row.clear();
+    row.reserve(values.size());
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        if (!values.at(i).isString()) {
+            problem = QStringLiteral("Pacote inválido: o valor do campo %1 não é texto.")
+                          .arg(fields.at(i).name);
+            return false;
+        }
+        const QString text = values.at(i).toString();
+        if (text.size() > fields.at(i).size) {
+            problem = QStringLiteral("Pacote inválido: o valor do campo %1 excede %2 caracteres.")
+                          .arg(fields.at(i).name)
+                          .arg(fields.at(i).size);
+            return false;
+        }
+        row.append(text);
+    }
+    return true;
+}
+
+} // namespace
+
+void appendJsonString(QByteArray &out, QStringView text)
+{
+    out.append('"');
+    const QByteArray utf8 = text.toUtf8();
+    for (const char c : utf8) {
+        const auto u = static_cast<unsigned char>(c);
+        switch (c) {
+        case '"': out.append("\\\""); break;
+        case '\\': out.append("\\\\"); break;
+        case '\n': out.append("\\n"); break;
+        case '\r': out.append("\\r"); break;
+        case '\t': out.append("\\t"); break;
+        default:
+            if (u < 0x20) {
+                static const char hex[] = "0123456789abcdef";
+                out.append("\\u00");
+                out.append(hex[u >> 4]);
+                out.append(hex[u & 0xf]);
+            } else {
+                out.append(c);
+            }
+        }
+    }
+    out.append('"');
+}
+
+PacketWriter::PacketWriter(const QList<PacketField> &fields, qsizetype expectedRows)
+{
+    m_out.reserve(64 + expectedRows * fields.size() * 8);
+    m_out.append("{\"fields\":[");
+    bool first = true;
+    for (const PacketField &f : fields) {
+        if (!first)
+            m_out.append(',');
+        first = false;
+        m_out.append("{\"name\":");
+        appendJsonString(m_out, f.name);
+        m_out.append(",\"size\":");
+        m_out.append(QByteArray::number(f.size));
+        m_out.append('}');
+    }
+    m_out.append("],\"rows\":[");
+}
+
+void PacketWriter::addRow(const QStringList &values)
+{
+    beginRow();
+    for (const QString &v : values)
+        addValue(v);
+    endRow();
+}
+
+void PacketWriter::beginRow()
+{
+    if (!m_firstRow)
+        m_out.append(',');
+    m_firstRow = false;
+    m_firstValue = true;
+    m_out.append('[');
+}
+
+void PacketWriter::addValue(QStringView value)
+{
+    if (!m_firstValue)
+        m_out.append(',');
+    m_firstValue = false;
+    appendJsonString(m_out, value);
+}
+
+void PacketWriter::endRow()
+{
+    m_out.append(']');
+}
+
+QByteArray PacketWriter::finish()
+{
+    m_out.append("]}");
+    return std::move(m_out);
+}
+
+QJsonObject packetToJson(const DataPacket &packet)
+{
+    QJsonArray rows;
+    for (const QStringList &row : packet.rows)
+        rows.append(QJsonArray::fromStringList(row));
+    return {{QStringLiteral("fields"), fieldsToJson(packet.fields)}, {QStringLiteral("rows"), rows}};
+}
+
+bool packetFromJson(const QJsonObject &json, DataPacket &packet, QString &problem)
+{
+    if (!fieldsFromJson(json.value(QLatin1String("fields")), packet.fields, problem))
+        return false;
+    const QJsonValue rows = json.value(QLatin1String("rows"));
+    if (!rows.isArray()) {
+        problem = QStringLiteral("Pacote inválido: lista de linhas ausente.");
+        return false;
+    }
+    const QJsonArray array = rows.toArray();
+    packet.rows.clear();
+    packet.rows.reserve(array.size());
+    for (const QJsonValue &r : array) {
+        QStringList row;
+        if (!rowFromJson(r, packet.fields, row, problem))
+            return false;
+        packet.rows.push_back(std::move(row));
+    }
+    return true;
+}
+
+QJsonObject deltaToJson(const Delta &delta)
+{
+    QJsonArray changes;
+    for (const DeltaChange &c : delta.changes) {
+        QJsonObject change;
+        if (c.op == DeltaChange::Op::Update) {
+            change.insert(QStringLiteral("op"), QStringLiteral("update"));
+            change.insert(QStringLiteral("old"), QJsonArray::fromStringList(c.oldRow));
+            change.insert(QStringLiteral("new"), QJsonArray::fromStringList(c.newRow));
+        } else {
+            change.insert(QStringLiteral("op"), QStringLiteral("delete"));
+            change.insert(QStringLiteral("old"), QJsonArray::fromStringList(c.oldRow));
+        }
+        changes.append(change);
+    }
+    return {{QStringLiteral("fields"), fieldsToJson(delta.fields)},
+            {QStringLiteral("changes"), changes}};
+}
+
+bool deltaFromJson(const QJsonObject &json, Delta &delta, QString &problem)
+{
+    if (!fieldsFromJson(json.value(QLatin1String("fields")), delta.fields, problem))
+        return false;
+    const QJsonValue changes = json.value(QLatin1String("changes"));
+    if (!changes.isArray()) {
+        problem = QStringLiteral("Pacote de alterações inválido: lista de alterações ausente.");
+        return false;
+    }
+    delta.changes.clear();
+    for (const QJsonValue &v : changes.toArray()) {
+        const QJsonObject obj = v.toObject();
+        const QString op = obj.value(QLatin1String("op")).toString();
+        DeltaChange change;
+        if (op == QLatin1String("update")) {
+            change.op = DeltaChange::Op::Update;
+            if (!rowFromJson(obj.value(QLatin1String("old")), delta.fields, change.oldRow, problem)
+                || !rowFromJson(obj.value(QLatin1String("new")), delta.fields, change.newRow,
+                                problem))
+                return false;
+        } else if (op == QLatin1String("delete")) {
+            change.op = DeltaChange::Op::Delete;
+            if (!rowFromJson(obj.value(QLatin1String("old")), delta.fields, change.oldRow, problem))
+                return false;
+        } else {
+            problem = op == QLatin1String("insert")
+                          ? QStringLiteral("Inclusão de consistências não é permitida por esta "
+                                           "operação.")
+                          : QStringLiteral("Pacote de alterações inválido: operação \"%1\" "
+                                           "desconhecida.")
+                                .arg(op);
+            return false;
+        }
+        delta.changes.append(change);
+    }
+    return true;
+}
+
+} // namespace kvr::protocol

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace kvr::protocol {
+
+// A record packet on the wire: {"fields":[{"name":..,"size":..}],"rows":[[..]]}.
+// Every value is a text of at most `size` characters, "" for empty.
+struct PacketField
+{
+    QString name;
+    int size = 0;
+    bool operator==(const PacketField &o) const { return name == o.name && size == o.size; }
+};
+
+struct DataPacket
+{
+    QList<PacketField> fields;
+    std::vector<QStringList> rows;
+};
+
+// A change log: {"fields":[..],"changes":[{"op":"update","old":[..],"new":[..]},
+// {"op":"delete","old":[..]}]}. `old` is the row as loaded, `new` as posted.
+struct DeltaChange
+{
+    enum class Op { Update, Delete };
+    Op op = Op::Update;
+    QStringList oldRow;
+    QStringList newRow; // empty for a delete
+};
+
+struct Delta
+{
+    QList<PacketField> fields;
+    QList<DeltaChange> changes;
+};
+
+// Writes a packet straight to compact JSON without building a document, so
+// that large result sets cost one pass.
+class PacketWriter final
+{
+public:
+    explicit PacketWriter(const QList<PacketField> &fields, qsizetype expectedRows = 0);
+    void addRow(const QStringList &values);
+    // Adds one row from raw UTF-16 values without building a list.
+    void beginRow();
+    void addValue(QStringView value);
+    void endRow();
+    QByteArray finish();
+
+private:
+    QByteArray m_out;
+    bool m_firstRow = true;
+    bool m_firstValue = true;
+};
+
+void appendJsonString(QByteArray &out, QStringView text);
+
+QJsonObject packetToJson(const DataPacket &packet);
+bool packetFromJson(const QJsonObject &json, DataPacket &packet, QString &problem);
+QJsonObject deltaToJson(const Delta &delta);
+bool deltaFromJson(const QJsonObject &json, Delta &delta, QString &problem);
+
+} // namespace kvr::protocol

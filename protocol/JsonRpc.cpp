@@ -1,0 +1,133 @@
+#include "protocol/JsonRpc.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+
+namespace kvr::protocol {
+
+namespace {
+
+QByteArray idJson(const QJsonValue &id)
+{
+    if (id.isDouble()) {
+        const double d = id.toDouble();
+        if (d == static_cast<double>(static_cast<qint64>(d)))
+            return QByteArray::number(static_cast<qint64>(d));
+    }
+    QJsonArray wrapper{id};
+    QByteArray text = QJsonDocument(wrapper).toJson(QJsonDocument::Compact);
+    return text.mid(1, text.size() - 2);
+}
+
+} // namespace
+
+bool parseRequest(const QByteArray &message, RpcRequest &request, RpcFault &fault)
+{
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(message, &error);
+    if (error.error != QJsonParseError::NoError) {
+        fault = {RpcError::ParseError, QStringLiteral("Mensagem inválida: o texto recebido não é JSON.")};
+        return false;
+    }
+    if (!doc.isObject()) {
+        fault = {RpcError::InvalidRequest, QStringLiteral("Requisição inválida: esperado um objeto JSON-RPC.")};
+        return false;
+    }
+    const QJsonObject obj = doc.object();
+    const QJsonValue id = obj.value(QLatin1String("id"));
+    if (id.isString() || id.isDouble() || id.isNull())
+        request.id = id;
+    if (obj.value(QLatin1String("jsonrpc")).toString() != QLatin1String("2.0")) {
+        fault = {RpcError::InvalidRequest, QStringLiteral("Requisição inválida: versão JSON-RPC deve ser \"2.0\".")};
+        return false;
+    }
+    if (!(id.isString() || id.isDouble())) {
+        fault = {RpcError::InvalidRequest, QStringLiteral("Requisição inválida: identificador ausente ou inválido.")};
+        return false;
+    }
+    const QJsonValue method = obj.value(QLatin1String("method"));
+    if (!method.isString() || method.toString().isEmpty()) {
+        fault = {RpcError::InvalidRequest, QStringLiteral("Requisição inválida: método ausente.")};
+        return false;
+    }
+    request.method = method.toString();
+    const QJsonValue params = obj.value(QLatin1String("params"));
+    if (params.isUndefined()) {
+        request.params = {};
+    } else if (!params.isArray()) {
+        fault = {RpcError::InvalidParams, QStringLiteral("Parâmetros inválidos: esperada uma lista posicional.")};
+        return false;
+    } else {
+        request.params = params.toArray();
+    }
+    return true;
+}
+
+bool parseResponse(const QByteArray &message, RpcResponse &response, QString &problem)
+{
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(message, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject()) {
+        problem = QStringLiteral("Resposta inválida do servidor de aplicação.");
+        return false;
+    }
+    const QJsonObject obj = doc.object();
+    response.id = obj.value(QLatin1String("id"));
+    if (obj.contains(QLatin1String("error"))) {
+        const QJsonObject err = obj.value(QLatin1String("error")).toObject();
+        response.ok = false;
+        response.fault.code = static_cast<RpcError>(err.value(QLatin1String("code")).toInt(
+            static_cast<int>(RpcError::InternalError)));
+        response.fault.message = err.value(QLatin1String("message")).toString();
+        return true;
+    }
+    if (!obj.contains(QLatin1String("result"))) {
+        problem = QStringLiteral("Resposta inválida do servidor de aplicação.");
+        return false;
+    }
+    response.ok = true;
+    response.result = obj.value(QLatin1String("result"));
+    return true;
+}
+
+QByteArray encodeRequest(const QJsonValue &id, const QString &method, const QJsonArray &params)
+{
+    QJsonObject obj{{QStringLiteral("jsonrpc"), QStringLiteral("2.0")},
+                    {QStringLiteral("id"), id},
+                    {QStringLiteral("method"), method},
+                    {QStringLiteral("params"), params}};
+    return QJsonDocument(obj).toJson(QJsonDocument::Compact);
+}
+
+QByteArray encodeResult(const QJsonValue &id, const QJsonValue &result)
+{
+    QJsonObject obj{{QStringLiteral("jsonrpc"), QStringLiteral("2.0")},
+                    {QStringLiteral("id"), id},
+                    {QStringLiteral("result"), result}};
+    return QJsonDocument(obj).toJson(QJsonDocument::Compact);
+}
+
+QByteArray encodeRawResult(const QJsonValue &id, const QByteArray &resultJson)
+{
+    QByteArray out;
+    out.reserve(resultJson.size() + 48);
+    out.append("{\"jsonrpc\":\"2.0\",\"id\":");
+    out.append(idJson(id));
+    out.append(",\"result\":");
+    out.append(resultJson);
+    out.append('}');
+    return out;
+}
+
+QByteArray encodeError(const QJsonValue &id, RpcError code, const QString &message)
+{
+    QJsonObject err{{QStringLiteral("code"), static_cast<int>(code)},
+                    {QStringLiteral("message"), message}};
+    QJsonObject obj{{QStringLiteral("jsonrpc"), QStringLiteral("2.0")},
+                    {QStringLiteral("id"), id.isUndefined() ? QJsonValue() : id},
+                    {QStringLiteral("error"), err}};
+    return QJsonDocument(obj).toJson(QJsonDocument::Compact);
+}
+
+} // namespace kvr::protocol

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonValue>
+#include <QString>
+
+namespace kvr::protocol {
+
+// Error codes on the wire: JSON-RPC's own for protocol faults, 1000 and up
+// for faults of the application.
+enum class RpcError : int {
+    ParseError = -32700,
+    InvalidRequest = -32600,
+    MethodNotFound = -32601,
+    InvalidParams = -32602,
+    InternalError = -32603,
+    Validation = 1000,
+    Conflict = 1001,
+    Database = 1002,
+    Transport = 1003, // client side only: no answer could be had
+};
+
+struct RpcRequest
+{
+    QJsonValue id; // null for a request whose id could not be read
+    QString method;
+    QJsonArray params;
+};
+
+struct RpcFault
+{
+    RpcError code = RpcError::InternalError;
+    QString message;
+};
+
+struct RpcResponse
+{
+    QJsonValue id;
+    bool ok = false;
+    QJsonValue result;
+    RpcFault fault;
+};
+
+// Parses one request message. On failure returns false and fills `fault`,
+// and `request.id` holds the id when it could still be read.
+bool parseRequest(const QByteArray &message, RpcRequest &request, RpcFault &fault);
+bool parseResponse(const QByteArray &message, RpcResponse &response, QString &problem);
+
+QByteArray encodeRequest(const QJsonValue &id, const QString &method, const QJsonArray &params);
+QByteArray encodeResult(const QJsonValue &id, const QJsonValue &result);
+// `resultJson` is already-encoded JSON (large packets are written directly).
+QByteArray encodeRawResult(const QJsonValue &id, const QByteArray &resultJson);
+QByteArray encodeError(const QJsonValue &id, RpcError code, const QString &message);
+
+} // namespace kvr::protocol
