@@ -1,15 +1,36 @@
 # kvr_add_test(name SOURCES a.cpp ... [LIBS lib ...] [GUI])
-# Builds a test executable and registers it with CTest. GUI tests run on the
-# offscreen platform; every test gets a private runtime folder.
+# Builds a GoogleTest executable (with a QCoreApplication, or a QApplication
+# on the offscreen platform for GUI) and registers it with CTest.
 function(kvr_add_test name)
     cmake_parse_arguments(ARG "GUI" "" "SOURCES;LIBS" ${ARGN})
-    add_executable(${name} ${ARG_SOURCES})
-    target_link_libraries(${name} PRIVATE ${ARG_LIBS} Qt6::Test GTest::gtest)
+    if(ARG_GUI)
+        set(main ${CMAKE_SOURCE_DIR}/tests/common/main_gui.cpp)
+    else()
+        set(main ${CMAKE_SOURCE_DIR}/tests/common/main_core.cpp)
+    endif()
+    add_executable(${name} ${ARG_SOURCES} ${main})
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} Qt6::Test Qt6::Widgets GTest::gtest)
     add_test(NAME ${name} COMMAND ${name})
-    set(env "KVR_APPSERVER=$<TARGET_FILE:kvr-appserver>" "KVR_MODULES_DIR=${KVR_MODULES_DIR}"
-            "KVR_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+    set(env "KVR_SOURCE_DIR=${CMAKE_SOURCE_DIR}" "KVR_MODULES_DIR=${KVR_MODULES_DIR}"
+            "KVR_BIN_DIR=${CMAKE_RUNTIME_OUTPUT_DIRECTORY}")
     if(ARG_GUI)
         list(APPEND env "QT_QPA_PLATFORM=offscreen")
     endif()
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
+endfunction()
+
+# Every tests/<part>/test_*.cpp becomes one test named <part>_<file>.
+function(kvr_add_tests_from_folder part)
+    cmake_parse_arguments(ARG "GUI" "" "LIBS" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/test_*.cpp)
+    foreach(src ${sources})
+        get_filename_component(base ${src} NAME_WE)
+        string(REGEX REPLACE "^test_" "" base ${base})
+        if(ARG_GUI)
+            kvr_add_test(${part}_${base} SOURCES ${src} LIBS ${ARG_LIBS} GUI)
+        else()
+            kvr_add_test(${part}_${base} SOURCES ${src} LIBS ${ARG_LIBS})
+        endif()
+    endforeach()
 endfunction()
