@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+class QMainWindow;
+class QMdiArea;
+class QWidget;
+
+// Services the host application gives to the kit and to screen modules.
+// The host sets them up at start; modules only read them.
+
+// Application server address, as given on the host's command line.
+QString WebURL();
+int WebPort();
+void SetWebAddress(const QString &host, int port);
+
+// The application's main form (an MDI main window); nullptr until the host
+// sets one (tests run screens without it).
+QMainWindow *MainForm();
+QMdiArea *MainMdiArea();
+void SetMainForm(QMainWindow *form, QMdiArea *mdiArea);
+
+// Application-wide screen pointer: -11 busy (hourglass), 0 default.
+void SetScreenCursor(int code);
+int ScreenCursor();
+
+// Form-creation service: the application owns forms created through it and
+// destroys what is left of them when it ends. MDI children are placed in the
+// main form's MDI area when there is one.
+void RegisterApplicationForm(QWidget *form);
+
+// Loads the module with this code (lib<code lower-case>.so in the modules
+// folder), calls its Initialize once and its IniProc every time. A module
+// that is not installed gives a clear message to the user.
+void LoadBPL(const QString &moduleCode);
+void SetModulesDir(const QString &dir);
+QString ModulesDir();
