@@ -1,0 +1,29 @@
+#pragma once
+
+class QWidget;
+
+// Kinds of the busy animation; the kind only changes the caption under the
+// spinner. Screens pass Pesquisando (6) around their remote calls.
+enum class TShowAvi {
+    Aguarde = 0,
+    Copiando = 1,
+    Excluindo = 2,
+    Gravando = 3,
+    Imprimindo = 4,
+    Conectando = 5,
+    Pesquisando = 6,
+    Processando = 7,
+};
+
+// Starts the busy animation over `form`'s window (the active window, or a
+// small window of its own, when `form` is null) and the busy pointer. Starts
+// nest: only the last matching stop ends the animation. It keeps painting
+// while a synchronous remote call waits.
+void ActiveShowAvi(QWidget *form, TShowAvi kind);
+// Ends one start; harmless when no animation runs.
+void DeactiveShowAvi();
+
+// How many starts are open (0 when no animation runs), and the animated
+// widget while one runs.
+int ShowAviDepth();
+QWidget *ShowAviWidget();

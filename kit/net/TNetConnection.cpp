@@ -1,0 +1,268 @@
+#include "kit/net/TNetConnection.h"
+
+#include "kit/core/Consiste.h"
+#include "protocol/JsonRpc.h"
+#include "protocol/LineFramer.h"
+
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonValue>
+#include <QTcpSocket>
+#include <QTimer>
+
+using kvr::protocol::LineFramer;
+using kvr::protocol::RpcError;
+using kvr::protocol::RpcResponse;
+
+namespace {
+
+constexpr int DefaultTimeoutMs = 120000;
+
+} // namespace
+
+QVariant TServerObject::Call(const QString &method, const QVariantList &args) const
+{
+    return m_connection->Call(method, args);
+}
+
+struct TNetConnection::Private
+{
+    QString serverName;
+    QString host = QStringLiteral("127.0.0.1");
+    int port = 2140;
+    bool throwException = false;
+    int timeoutMs = DefaultTimeoutMs;
+    QTcpSocket *socket = nullptr;
+    LineFramer framer;
+    qint64 nextId = 0;
+    bool calling = false;
+    QString connectProblem;
+
+    QString address() const { return host + QLatin1Char(':') + QString::number(port); }
+};
+
+TNetConnection::TNetConnection(QObject *parent) : QObject(parent), d(std::make_unique<Private>())
+{
+    d->socket = new QTcpSocket(this);
+}
+
+TNetConnection::~TNetConnection() = default;
+
+QString TNetConnection::ServerName() const
+{
+    return d->serverName;
+}
+
+void TNetConnection::SetServerName(const QString &name)
+{
+    d->serverName = name;
+}
+
+QString TNetConnection::Host() const
+{
+    return d->host;
+}
+
+void TNetConnection::SetHost(const QString &host)
+{
+    d->host = host;
+}
+
+int TNetConnection::Port() const
+{
+    return d->port;
+}
+
+void TNetConnection::SetPort(int port)
+{
+    d->port = port;
+}
+
+bool TNetConnection::ThrowException() const
+{
+    return d->throwException;
+}
+
+void TNetConnection::SetThrowException(bool on)
+{
+    d->throwException = on;
+}
+
+int TNetConnection::TimeoutMs() const
+{
+    return d->timeoutMs;
+}
+
+void TNetConnection::SetTimeoutMs(int ms)
+{
+    d->timeoutMs = ms > 0 ? ms : DefaultTimeoutMs;
+}
+
+bool TNetConnection::Connected() const
+{
+    return d->socket->state() == QAbstractSocket::ConnectedState;
+}
+
+void TNetConnection::SetConnected(bool connected)
+{
+    if (!connected) {
+        d->socket->abort();
+        d->framer = LineFramer();
+        return;
+    }
+    if (Connected())
+        return;
+    d->socket->abort();
+    d->framer = LineFramer();
+    d->connectProblem.clear();
+    if (BeforeConnect)
+        BeforeConnect(this);
+
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    bool timedOut = false;
+    connect(&timer, &QTimer::timeout, &loop, [&]() {
+        timedOut = true;
+        loop.quit();
+    });
+    const auto done = connect(d->socket, &QTcpSocket::connected, &loop, &QEventLoop::quit);
+    const auto failed =
+        connect(d->socket, &QTcpSocket::errorOccurred, &loop, [&loop]() { loop.quit(); });
+    d->socket->connectToHost(d->host, static_cast<quint16>(d->port));
+    if (d->socket->state() != QAbstractSocket::UnconnectedState && !Connected()) {
+        timer.start(d->timeoutMs);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    disconnect(done);
+    disconnect(failed);
+    if (!Connected()) {
+        d->connectProblem =
+            timedOut ? QStringLiteral("tempo de espera esgotado") : d->socket->errorString();
+        d->socket->abort();
+    }
+}
+
+QVariant TNetConnection::Call(const QString &method, const QVariantList &args)
+{
+    auto fail = [this](RpcError code, const QString &message) -> QVariant {
+        if (d->throwException)
+            throw EKvrError(message);
+        return QVariant::fromValue(TServerError{static_cast<int>(code), message});
+    };
+    if (d->calling)
+        return fail(RpcError::Transport,
+                    QStringLiteral("Uma chamada ao servidor de aplicação já está em andamento."));
+
+    // A peer that went away while we were idle is only noticed once its
+    // pending close is read: do that now so the call reconnects.
+    if (Connected())
+        d->socket->waitForReadyRead(0);
+    if (!Connected()) {
+        SetConnected(true);
+        if (!Connected())
+            return fail(RpcError::Transport,
+                        QStringLiteral("Não foi possível conectar ao servidor de aplicação em "
+                                       "%1: %2")
+                            .arg(d->address(), d->connectProblem));
+    }
+
+    const qint64 id = ++d->nextId;
+    QJsonArray params;
+    for (const QVariant &arg : args)
+        params.append(QJsonValue::fromVariant(arg));
+    const QString fullName =
+        d->serverName.isEmpty() ? method : d->serverName + QLatin1Char('.') + method;
+    d->socket->write(
+        LineFramer::frame(kvr::protocol::encodeRequest(QJsonValue(id), fullName, params)));
+
+    enum class Outcome { Waiting, Replied, Dropped, Oversized, BadReply, TimedOut };
+    Outcome outcome = Outcome::Waiting;
+    RpcResponse reply;
+    QEventLoop loop;
+    auto readReplies = [&]() {
+        if (!d->framer.feed(d->socket->readAll())) {
+            outcome = Outcome::Oversized;
+            loop.quit();
+            return;
+        }
+        while (d->framer.hasMessage() && outcome == Outcome::Waiting) {
+            RpcResponse response;
+            QString problem;
+            if (!kvr::protocol::parseResponse(d->framer.takeMessage(), response, problem)) {
+                outcome = Outcome::BadReply;
+                loop.quit();
+                return;
+            }
+            // Replies to calls that gave up earlier are left behind.
+            // An error without id is one the server could not tie to a request:
+            // with one call at a time it is this one.
+            const bool ours =
+                response.id.toInteger(-1) == id || (!response.ok && response.id.isNull());
+            if (!ours)
+                continue;
+            reply = response;
+            outcome = Outcome::Replied;
+            loop.quit();
+        }
+    };
+    QTimer timer;
+    timer.setSingleShot(true);
+    connect(&timer, &QTimer::timeout, &loop, [&]() {
+        outcome = Outcome::TimedOut;
+        loop.quit();
+    });
+    const auto reading = connect(d->socket, &QTcpSocket::readyRead, &loop, readReplies);
+    const auto dropping = connect(d->socket, &QTcpSocket::disconnected, &loop, [&]() {
+        if (outcome == Outcome::Waiting)
+            readReplies(); // a reply may have come just before the close
+        if (outcome == Outcome::Waiting)
+            outcome = Outcome::Dropped;
+        loop.quit();
+    });
+    d->calling = true;
+    readReplies(); // bytes that came before the request
+    if (outcome == Outcome::Waiting && Connected()) {
+        timer.start(d->timeoutMs);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    } else if (outcome == Outcome::Waiting) {
+        outcome = Outcome::Dropped;
+    }
+    d->calling = false;
+    disconnect(reading);
+    disconnect(dropping);
+
+    switch (outcome) {
+    case Outcome::Replied:
+        if (reply.ok)
+            return reply.result.toVariant();
+        return fail(reply.fault.code, reply.fault.message);
+    case Outcome::Dropped: {
+        const QString why = d->socket->errorString();
+        SetConnected(false);
+        return fail(RpcError::Transport,
+                    QStringLiteral("A conexão com o servidor de aplicação em %1 foi interrompida "
+                                   "durante a chamada de %2: %3")
+                        .arg(d->address(), method, why));
+    }
+    case Outcome::Oversized:
+        SetConnected(false);
+        return fail(RpcError::Transport,
+                    QStringLiteral("A resposta do servidor de aplicação em %1 para %2 excede o "
+                                   "tamanho permitido.")
+                        .arg(d->address(), method));
+    case Outcome::BadReply:
+        SetConnected(false);
+        return fail(RpcError::Transport,
+                    QStringLiteral("Resposta inválida do servidor de aplicação em %1 para %2.")
+                        .arg(d->address(), method));
+    case Outcome::TimedOut:
+    case Outcome::Waiting:
+        break;
+    }
+    SetConnected(false);
+    return fail(RpcError::Transport,
+                QStringLiteral("O servidor de aplicação em %1 não respondeu a %2 em %3 segundos.")
+                    .arg(d->address(), method)
+                    .arg(d->timeoutMs / 1000));
+}
