@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 class QMainWindow;
@@ -28,6 +29,14 @@ int ScreenCursor();
 // destroys what is left of them when it ends. MDI children are placed in the
 // main form's MDI area when there is one.
 void RegisterApplicationForm(QWidget *form);
+// The live forms created through that service, oldest first.
+QList<QWidget *> ApplicationForms();
+// Destroys a form (with its MDI frame); the host does this at exit.
+void DestroyApplicationForm(QWidget *form);
+void DestroyApplicationForms();
+// The window that frames a form: its MDI sub-window, or the form itself.
+// Window state and activation of an MDI child act on this window.
+QWidget *FormWindow(QWidget *form);
 
 // Loads the module with this code (lib<code lower-case>.so in the modules
 // folder), calls its Initialize once and its IniProc every time. A module
