@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Command line of kvr-client:
+//   kvr-client [--server HOST:PORT] [--modules DIR] [--open CODE]...
+class ClientOptions final
+{
+public:
+    // Parses the arguments (the program name first). On a bad command line
+    // Error() tells why, in Portuguese.
+    static ClientOptions Parse(const QStringList &arguments);
+    // "HOST:PORT" into its parts; false when it is not such an address.
+    static bool SplitAddress(const QString &address, QString *host, int *port);
+
+    bool HasServer() const { return !m_serverHost.isEmpty(); }
+    QString ServerHost() const { return m_serverHost; }
+    int ServerPort() const { return m_serverPort; }
+    QString ModulesDir() const { return m_modulesDir; }
+    QStringList Opens() const { return m_opens; }
+    bool HelpRequested() const { return m_help; }
+    QString Error() const { return m_error; }
+    static QString Usage();
+
+private:
+    QString m_serverHost;
+    int m_serverPort = 0;
+    QString m_modulesDir;
+    QStringList m_opens;
+    bool m_help = false;
+    QString m_error;
+};

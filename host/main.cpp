@@ -1,0 +1,70 @@
+#include "host/ClientOptions.h"
+#include "host/MainWindow.h"
+
+#include "kit/host/HostServices.h"
+#include "kit/host/ModuleLoader.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QSettings>
+#include <QTimer>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    // A bad command line is reported before any window system is needed.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const ClientOptions options = ClientOptions::Parse(arguments);
+    if (options.HelpRequested()) {
+        std::fputs(qPrintable(ClientOptions::Usage()), stdout);
+        return 0;
+    }
+    if (!options.Error().isEmpty()) {
+        std::fprintf(stderr, "%s\n%s", qPrintable(options.Error()),
+                     qPrintable(ClientOptions::Usage()));
+        return 2;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("KVR"));
+    QApplication::setApplicationName(QStringLiteral("kvr-client"));
+
+    // The command line wins over the last server used, and becomes it.
+    QSettings settings;
+    QString host = QStringLiteral("127.0.0.1");
+    int port = 2140;
+    if (options.HasServer()) {
+        host = options.ServerHost();
+        port = options.ServerPort();
+        settings.setValue(QStringLiteral("server/address"),
+                          QStringLiteral("%1:%2").arg(host).arg(port));
+    } else {
+        ClientOptions::SplitAddress(settings.value(QStringLiteral("server/address")).toString(),
+                                    &host, &port);
+    }
+    SetWebAddress(host, port);
+    SetModulesDir(
+        options.ModulesDir().isEmpty()
+            ? QDir::cleanPath(QApplication::applicationDirPath() + QStringLiteral("/../modules"))
+            : options.ModulesDir());
+
+    int status = 0;
+    {
+        MainWindow window;
+        window.show();
+        const QStringList opens = options.Opens();
+        QTimer::singleShot(0, &window, [&window, opens]() {
+            for (const QString &code : opens)
+                window.OpenModule(code);
+        });
+        status = QApplication::exec();
+        // Screens first, then each module's Finalize, then its library.
+        ModuleLoader::Instance().UnloadAll();
+        DestroyApplicationForms();
+        SetMainForm(nullptr, nullptr);
+    }
+    return status;
+}
