@@ -1,0 +1,374 @@
+#include "kit/core/Consiste.h"
+#include "kit/core/ShowAvi.h"
+#include "kit/core/TBusyOverlay.h"
+#include "kit/net/TNetConnection.h"
+#include "protocol/JsonRpc.h"
+#include "protocol/LineFramer.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+using namespace kvr::protocol;
+
+namespace {
+
+// A peer speaking the wire protocol: one request a line, answered by a
+// script that may reply, stay silent or drop the connection.
+class ScriptedPeer final : public QObject
+{
+public:
+    // Returns the lines to send back (each a JSON text), in order.
+    using Script = std::function<QList<QByteArray>(const RpcRequest &request, QTcpSocket *socket)>;
+
+    explicit ScriptedPeer(Script script) : m_script(std::move(script))
+    {
+        m_server.listen(QHostAddress::LocalHost, 0);
+        connect(&m_server, &QTcpServer::newConnection, this, [this]() {
+            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+                ++m_connections;
+                m_last = socket;
+                auto framer = std::make_shared<LineFramer>();
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket, framer]() {
+                    framer->feed(socket->readAll());
+                    while (framer->hasMessage()) {
+                        RpcRequest request;
+                        RpcFault fault;
+                        ASSERT_TRUE(parseRequest(framer->takeMessage(), request, fault));
+                        m_methods.append(request.method);
+                        m_params.append(request.params);
+                        for (const QByteArray &line : m_script(request, socket))
+                            socket->write(LineFramer::frame(line));
+                    }
+                });
+            }
+        });
+    }
+
+    quint16 Port() const { return m_server.serverPort(); }
+    int Connections() const { return m_connections; }
+    const QStringList &Methods() const { return m_methods; }
+    const QList<QJsonArray> &Params() const { return m_params; }
+    QTcpSocket *LastSocket() const { return m_last; }
+
+    static QList<QByteArray> Echo(const RpcRequest &request, QTcpSocket *)
+    {
+        return {encodeResult(request.id, request.params)};
+    }
+
+private:
+    QTcpServer m_server;
+    Script m_script;
+    int m_connections = 0;
+    QStringList m_methods;
+    QList<QJsonArray> m_params;
+    QPointer<QTcpSocket> m_last;
+};
+
+QString ErrorText(const QVariant &result)
+{
+    return result.value<TServerError>().message;
+}
+
+bool IsFailure(const QVariant &result)
+{
+    return result.metaType() == QMetaType::fromType<TServerError>();
+}
+
+std::unique_ptr<TNetConnection> ConnectionTo(const ScriptedPeer &peer)
+{
+    auto connection = std::make_unique<TNetConnection>();
+    connection->SetServerName(QStringLiteral("kvr51400.rdmConsisteFiscal"));
+    const quint16 port = peer.Port();
+    connection->BeforeConnect = [port](TNetConnection *c) {
+        c->SetHost(QStringLiteral("127.0.0.1"));
+        c->SetPort(port);
+    };
+    return connection;
+}
+
+TEST(TNetConnection, BeforeConnectSetsTheAddressBeforeEveryConnect)
+{
+    ScriptedPeer peer(ScriptedPeer::Echo);
+    TNetConnection connection;
+    connection.SetHost(QStringLiteral("192.0.2.1")); // unroutable: must be replaced
+    connection.SetPort(1);
+    QStringList seen;
+    connection.BeforeConnect = [&](TNetConnection *c) {
+        seen.append(c->Host() + QLatin1Char(':') + QString::number(c->Port()));
+        c->SetHost(QStringLiteral("127.0.0.1"));
+        c->SetPort(peer.Port());
+    };
+    connection.SetConnected(true);
+    EXPECT_TRUE(connection.Connected());
+    EXPECT_EQ(seen, QStringList{QStringLiteral("192.0.2.1:1")});
+    connection.SetConnected(true); // already open: no new connect
+    EXPECT_EQ(seen.size(), 1);
+    connection.Close();
+    EXPECT_FALSE(connection.Connected());
+    connection.Open();
+    EXPECT_EQ(seen.size(), 2);
+    QTest::qWait(20);
+    EXPECT_EQ(peer.Connections(), 2);
+}
+
+TEST(TNetConnection, CallsMethodOfServerObjectWithPositionalParams)
+{
+    ScriptedPeer peer(ScriptedPeer::Echo);
+    auto connection = ConnectionTo(peer);
+    connection->Open();
+    const QVariant result = connection->AppServer().Call(QStringLiteral("getImposto"),
+                                                         {QStringLiteral("01"), QString()});
+    ASSERT_FALSE(IsFailure(result)) << ErrorText(result).toStdString();
+    EXPECT_EQ(peer.Methods(), QStringList{QStringLiteral("kvr51400.rdmConsisteFiscal.getImposto")});
+    EXPECT_EQ(result.toList(), (QVariantList{QStringLiteral("01"), QString()}));
+}
+
+struct ValueCase
+{
+    const char *name;
+    QVariant argument;
+};
+
+class TNetConnectionValues : public ::testing::TestWithParam<ValueCase>
+{
+};
+
+TEST_P(TNetConnectionValues, RoundTripKeepsTheValue)
+{
+    ScriptedPeer peer([](const RpcRequest &request, QTcpSocket *) {
+        return QList<QByteArray>{encodeResult(request.id, request.params.at(0))};
+    });
+    auto connection = ConnectionTo(peer);
+    const QVariant result = connection->Call(QStringLiteral("eco"), {GetParam().argument});
+    ASSERT_FALSE(IsFailure(result)) << ErrorText(result).toStdString();
+    EXPECT_EQ(result, GetParam().argument) << GetParam().name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, TNetConnectionValues,
+    ::testing::Values(
+        ValueCase{"text", QStringLiteral("ação")}, ValueCase{"empty text", QString()},
+        ValueCase{"boolean", true},
+        ValueCase{"array", QVariantList{true, false, QStringLiteral("ER")}},
+        ValueCase{"packet", QVariantMap{{QStringLiteral("fields"),
+                                         QVariantList{QVariantMap{
+                                             {QStringLiteral("name"), QStringLiteral("CDIMPOSTO")},
+                                             {QStringLiteral("size"), 2}}}},
+                                        {QStringLiteral("rows"),
+                                         QVariantList{QVariantList{QStringLiteral("01")}}}}},
+        ValueCase{"text with newline", QStringLiteral("linha 1\nlinha 2")}));
+
+TEST(TNetConnection, CallConnectsByItselfAndReconnectsAfterClose)
+{
+    ScriptedPeer peer(ScriptedPeer::Echo);
+    auto connection = ConnectionTo(peer);
+    int befores = 0;
+    auto address = connection->BeforeConnect;
+    connection->BeforeConnect = [&](TNetConnection *c) {
+        ++befores;
+        address(c);
+    };
+    EXPECT_FALSE(IsFailure(connection->Call(QStringLiteral("a"))));
+    EXPECT_TRUE(connection->Connected());
+    EXPECT_FALSE(IsFailure(connection->Call(QStringLiteral("b"))));
+    EXPECT_EQ(befores, 1) << "one connection serves many calls";
+    connection->Close();
+    const QVariant result = connection->Call(QStringLiteral("c"), {QStringLiteral("x")});
+    ASSERT_FALSE(IsFailure(result)) << ErrorText(result).toStdString();
+    EXPECT_EQ(result.toList(), QVariantList{QStringLiteral("x")});
+    EXPECT_EQ(befores, 2);
+    EXPECT_EQ(peer.Connections(), 2);
+}
+
+TEST(TNetConnection, ReconnectsWhenThePeerDroppedWhileIdle)
+{
+    ScriptedPeer peer(ScriptedPeer::Echo);
+    auto connection = ConnectionTo(peer);
+    ASSERT_FALSE(IsFailure(connection->Call(QStringLiteral("a"))));
+    // The server goes away between two calls (restart, idle timeout).
+    peer.LastSocket()->disconnectFromHost();
+    QTest::qWait(50);
+    const QVariant result = connection->Call(QStringLiteral("b"), {1});
+    ASSERT_FALSE(IsFailure(result)) << ErrorText(result).toStdString();
+    EXPECT_EQ(result.toList(), QVariantList{1});
+    EXPECT_EQ(peer.Connections(), 2);
+}
+
+TEST(TNetConnection, ReconnectsWhenThePeerDroppedAndNoEventRanSince)
+{
+    ScriptedPeer peer(ScriptedPeer::Echo);
+    auto connection = ConnectionTo(peer);
+    ASSERT_FALSE(IsFailure(connection->Call(QStringLiteral("a"))));
+    peer.LastSocket()->abort();
+    QThread::msleep(30); // the close reaches the socket, but no event loop runs
+    const QVariant result = connection->Call(QStringLiteral("b"), {2});
+    ASSERT_FALSE(IsFailure(result)) << ErrorText(result).toStdString();
+    EXPECT_EQ(result.toList(), QVariantList{2});
+    EXPECT_EQ(peer.Connections(), 2);
+}
+
+TEST(TNetConnection, DropDuringCallIsReportedAndNextCallReconnects)
+{
+    int calls = 0;
+    ScriptedPeer peer([&](const RpcRequest &request, QTcpSocket *socket) {
+        if (++calls == 1) {
+            socket->disconnectFromHost();
+            return QList<QByteArray>{};
+        }
+        return ScriptedPeer::Echo(request, socket);
+    });
+    auto connection = ConnectionTo(peer);
+    const QVariant dropped = connection->Call(QStringLiteral("setConsistencia"));
+    ASSERT_TRUE(IsFailure(dropped));
+    EXPECT_TRUE(ErrorText(dropped).startsWith(
+        QStringLiteral("A conexão com o servidor de aplicação em 127.0.0.1:%1 foi interrompida")
+            .arg(peer.Port())))
+        << ErrorText(dropped).toStdString();
+    EXPECT_FALSE(connection->Connected());
+    EXPECT_FALSE(IsFailure(connection->Call(QStringLiteral("getCFOP"))));
+    EXPECT_EQ(peer.Connections(), 2);
+}
+
+TEST(TNetConnection, ServerErrorComesBackAsValue)
+{
+    ScriptedPeer peer([](const RpcRequest &request, QTcpSocket *) {
+        return QList<QByteArray>{
+            encodeError(request.id, RpcError::Validation, QStringLiteral("CST inválido"))};
+    });
+    auto connection = ConnectionTo(peer);
+    const QVariant result = connection->Call(QStringLiteral("setConsistencia"));
+    ASSERT_TRUE(IsFailure(result));
+    EXPECT_EQ(result.value<TServerError>().code, 1000);
+    EXPECT_EQ(ErrorText(result), QStringLiteral("CST inválido"));
+    EXPECT_TRUE(connection->Connected()) << "an error reply keeps the connection";
+}
+
+TEST(TNetConnection, ThrowExceptionRaisesTheMessage)
+{
+    ScriptedPeer peer([](const RpcRequest &request, QTcpSocket *) {
+        return QList<QByteArray>{encodeError(request.id, RpcError::MethodNotFound,
+                                             QStringLiteral("Método desconhecido"))};
+    });
+    auto connection = ConnectionTo(peer);
+    connection->SetThrowException(true);
+    try {
+        connection->Call(QStringLiteral("naoExiste"));
+        FAIL() << "no exception";
+    } catch (const EKvrError &error) {
+        EXPECT_EQ(error.message(), QStringLiteral("Método desconhecido"));
+    }
+}
+
+TEST(TNetConnection, UnreachableServerIsReportedInPortuguese)
+{
+    quint16 port = 0;
+    {
+        QTcpServer probe; // a port nobody listens on once it is closed
+        probe.listen(QHostAddress::LocalHost, 0);
+        port = probe.serverPort();
+    }
+    TNetConnection connection;
+    connection.SetHost(QStringLiteral("127.0.0.1"));
+    connection.SetPort(port);
+    connection.Open(); // not raised here
+    EXPECT_FALSE(connection.Connected());
+    const QVariant result = connection.Call(QStringLiteral("getImposto"));
+    ASSERT_TRUE(IsFailure(result));
+    EXPECT_TRUE(ErrorText(result).startsWith(
+        QStringLiteral("Não foi possível conectar ao servidor de aplicação em 127.0.0.1:%1: ")
+            .arg(port)))
+        << ErrorText(result).toStdString();
+    connection.SetThrowException(true);
+    EXPECT_THROW(connection.Call(QStringLiteral("getImposto")), EKvrError);
+}
+
+TEST(TNetConnection, RepliesWithOtherIdsAreSkipped)
+{
+    ScriptedPeer peer([](const RpcRequest &request, QTcpSocket *) {
+        return QList<QByteArray>{encodeResult(QJsonValue(999), QStringLiteral("velha")),
+                                 encodeResult(request.id, QStringLiteral("certa"))};
+    });
+    auto connection = ConnectionTo(peer);
+    EXPECT_EQ(connection->Call(QStringLiteral("x")).toString(), QStringLiteral("certa"));
+    EXPECT_EQ(connection->Call(QStringLiteral("y")).toString(), QStringLiteral("certa"));
+}
+
+TEST(TNetConnection, SilentServerTimesOutAndLateReplyIsIgnored)
+{
+    int calls = 0;
+    ScriptedPeer peer([&](const RpcRequest &request, QTcpSocket *socket) {
+        if (++calls == 1) {
+            // Answer long after the caller gave up.
+            QTimer::singleShot(400, socket, [socket, id = request.id]() {
+                socket->write(LineFramer::frame(encodeResult(id, QStringLiteral("tarde"))));
+            });
+            return QList<QByteArray>{};
+        }
+        return QList<QByteArray>{encodeResult(request.id, QStringLiteral("agora"))};
+    });
+    auto connection = ConnectionTo(peer);
+    connection->SetTimeoutMs(150);
+    const QVariant late = connection->Call(QStringLiteral("lento"));
+    ASSERT_TRUE(IsFailure(late));
+    EXPECT_TRUE(ErrorText(late).contains(QStringLiteral("não respondeu")))
+        << ErrorText(late).toStdString();
+    QTest::qWait(500);
+    EXPECT_EQ(connection->Call(QStringLiteral("rapido")).toString(), QStringLiteral("agora"));
+}
+
+TEST(TNetConnection, GarbageReplyIsAClearFailure)
+{
+    ScriptedPeer peer([](const RpcRequest &, QTcpSocket *) {
+        return QList<QByteArray>{QByteArrayLiteral("isto não é json")};
+    });
+    auto connection = ConnectionTo(peer);
+    const QVariant result = connection->Call(QStringLiteral("x"));
+    ASSERT_TRUE(IsFailure(result));
+    EXPECT_TRUE(ErrorText(result).startsWith(QStringLiteral("Resposta inválida")))
+        << ErrorText(result).toStdString();
+}
+
+TEST(TNetConnection, BusyAnimationKeepsPaintingWhileACallWaits)
+{
+    ScriptedPeer peer([](const RpcRequest &request, QTcpSocket *socket) {
+        QTimer::singleShot(400, socket, [socket, id = request.id]() {
+            socket->write(LineFramer::frame(encodeResult(id, true)));
+        });
+        return QList<QByteArray>{};
+    });
+    auto connection = ConnectionTo(peer);
+    connection->Open();
+    QWidget form;
+    form.resize(400, 300);
+    form.show();
+    ActiveShowAvi(&form, TShowAvi::Pesquisando);
+    auto *overlay = qobject_cast<TBusyOverlay *>(ShowAviWidget());
+    ASSERT_NE(overlay, nullptr);
+    QList<qreal> angles;
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&]() { angles.append(overlay->Angle()); });
+    sampler.start(50);
+    const QVariant result = connection->Call(QStringLiteral("getConsistencias"));
+    sampler.stop();
+    DeactiveShowAvi();
+    EXPECT_EQ(result, QVariant(true));
+    ASSERT_GE(angles.size(), 4) << "timers run during the wait";
+    int changes = 0;
+    for (int i = 1; i < angles.size(); ++i)
+        changes += angles[i] != angles[i - 1] ? 1 : 0;
+    EXPECT_GE(changes, 3) << "the spinner turns during the wait";
+}
+
+} // namespace
