@@ -24,6 +24,7 @@ class TClientDataSet : public QAbstractTableModel
     Q_OBJECT
 public:
     enum class State { Inactive, Browse, Edit, Insert };
+    Q_ENUM(State)
     using NotifyEvent = std::function<void(TClientDataSet *dataSet)>;
 
     explicit TClientDataSet(QObject *parent = nullptr);
@@ -86,6 +87,10 @@ public:
     QVariant Delta() const;
 
     QString Value(int visibleRow, int fieldIndex) const;
+    // True while editing once a field was assigned.
+    bool Modified() const;
+    // Rows held, visible or not (an unposted inserted row included).
+    int TotalRecordCount() const;
 
     NotifyEvent BeforeInsert, AfterInsert, BeforeEdit, AfterEdit, BeforePost, AfterPost,
         BeforeDelete, AfterDelete, BeforeCancel, AfterCancel, BeforeScroll, AfterScroll;
@@ -105,9 +110,15 @@ Q_SIGNALS:
     void currentChanged(int recNo);
     void fieldVisibilityChanged(TField *field);
     void focusFieldRequested(TField *field);
+    // Emitted (directly) at the start of Post, before BeforePost, so that
+    // controls with a pending edit store it into the fields first.
+    void updateRecord();
 
 private:
     friend class TField;
+    QString fieldValue(int field) const;
+    void setFieldValue(int field, const QString &value);
+
     struct Private;
     std::unique_ptr<Private> d;
 };

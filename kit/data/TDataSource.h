@@ -23,4 +23,5 @@ Q_SIGNALS:
 private:
     TClientDataSet *m_dataSet = nullptr;
     QMetaObject::Connection m_connection;
+    QMetaObject::Connection m_destroyed;
 };
