@@ -1,0 +1,156 @@
+#include "server/rdm/RuleRepository.h"
+
+#include "server/rdm/RuleRecord.h"
+#include "server/storage/Storage.h"
+
+namespace kvr::server {
+
+using R = RuleRecord;
+
+QString RuleRepository::formatNumber(qint64 number)
+{
+    return QStringLiteral("%1").arg(number, 10, 10, QLatin1Char('0'));
+}
+
+QString RuleRepository::keyOf(const QString &cfop, const QString &cst)
+{
+    return cfop + QLatin1Char('|') + cst;
+}
+
+QStringList RuleRepository::readRow(QSqlQuery &query) const
+{
+    QStringList row;
+    row.reserve(R::FieldCount);
+    row.append(QString());
+    for (int i = 0; i < R::FieldCount - 1; ++i)
+        row.append(query.value(i).toString());
+    return row;
+}
+
+std::optional<QStringList> RuleRepository::find(const QString &number)
+{
+    QSqlQuery &query =
+        m_storage.prepared(QStringLiteral("SELECT %1 FROM consistencia WHERE nrseqconsiste = ?")
+                               .arg(R::storedColumns()));
+    query.addBindValue(Storage::text(number));
+    m_storage.run(query);
+    std::optional<QStringList> row;
+    if (query.next())
+        row = readRow(query);
+    query.finish();
+    return row;
+}
+
+std::optional<QStringList> RuleRepository::findOfTax(const QString &tax, const QString &number)
+{
+    std::optional<QStringList> row = find(number);
+    if (row && row->at(R::CDIMPOSTO) != tax)
+        row.reset();
+    return row;
+}
+
+QList<QStringList> RuleRepository::rangeOfTax(const QString &tax, const QString &first,
+                                              const QString &last)
+{
+    QSqlQuery &query = m_storage.prepared(
+        QStringLiteral("SELECT %1 FROM consistencia WHERE cdimposto = ? AND nrseqconsiste "
+                       "BETWEEN ? AND ? ORDER BY nrseqconsiste")
+            .arg(R::storedColumns()));
+    query.addBindValue(Storage::text(tax));
+    query.addBindValue(Storage::text(first));
+    query.addBindValue(Storage::text(last));
+    m_storage.run(query);
+    QList<QStringList> rows;
+    while (query.next())
+        rows.append(readRow(query));
+    query.finish();
+    return rows;
+}
+
+QString RuleRepository::duplicateOf(const QString &tax, const QString &cfop, const QString &cst,
+                                    const QString &fiscal, const QString &blocked,
+                                    const QString &number)
+{
+    QSqlQuery &query = m_storage.prepared(QStringLiteral(
+        "SELECT nrseqconsiste FROM consistencia WHERE cdimposto = ? AND idbloqadmi = ? AND "
+        "cdfiscal = ? AND cdfiscoper = ? AND cdsitutrib = ? AND nrseqconsiste <> ?"));
+    query.addBindValue(Storage::text(tax));
+    query.addBindValue(Storage::text(blocked));
+    query.addBindValue(Storage::text(fiscal));
+    query.addBindValue(Storage::text(cfop));
+    query.addBindValue(Storage::text(cst));
+    query.addBindValue(Storage::text(number));
+    m_storage.run(query);
+    const QString other = query.next() ? query.value(0).toString() : QString();
+    query.finish();
+    return other;
+}
+
+QSet<QString> RuleRepository::keysOf(const QString &tax, const QString &fiscal,
+                                     const QString &blocked)
+{
+    QSqlQuery &query = m_storage.prepared(
+        QStringLiteral("SELECT cdfiscoper, cdsitutrib FROM consistencia WHERE cdimposto = ? AND "
+                       "idbloqadmi = ? AND cdfiscal = ?"));
+    query.addBindValue(Storage::text(tax));
+    query.addBindValue(Storage::text(blocked));
+    query.addBindValue(Storage::text(fiscal));
+    m_storage.run(query);
+    QSet<QString> keys;
+    while (query.next())
+        keys.insert(keyOf(query.value(0).toString(), query.value(1).toString()));
+    query.finish();
+    return keys;
+}
+
+void RuleRepository::update(const QStringList &row)
+{
+    static const QString sql = [] {
+        QStringList sets;
+        for (int f = R::CDIMPOSTO; f < R::FieldCount; ++f)
+            if (f != R::NRSEQCONSISTE)
+                sets.append(R::column(f) + QStringLiteral(" = ?"));
+        return QStringLiteral("UPDATE consistencia SET %1 WHERE nrseqconsiste = ?")
+            .arg(sets.join(QStringLiteral(", ")));
+    }();
+    QSqlQuery &query = m_storage.prepared(sql);
+    for (int f = R::CDIMPOSTO; f < R::FieldCount; ++f)
+        if (f != R::NRSEQCONSISTE)
+            query.addBindValue(Storage::text(row.at(f)));
+    query.addBindValue(Storage::text(row.at(R::NRSEQCONSISTE)));
+    m_storage.run(query);
+}
+
+void RuleRepository::remove(const QString &number)
+{
+    QSqlQuery &query =
+        m_storage.prepared(QStringLiteral("DELETE FROM consistencia WHERE nrseqconsiste = ?"));
+    query.addBindValue(Storage::text(number));
+    m_storage.run(query);
+}
+
+void RuleRepository::insert(const QStringList &row)
+{
+    QSqlQuery &query =
+        m_storage.prepared(QStringLiteral("INSERT INTO consistencia (%1) VALUES (%2)")
+                               .arg(R::storedColumns(), R::storedPlaceholders()));
+    for (int f = R::CDIMPOSTO; f < R::FieldCount; ++f)
+        query.bindValue(f - R::CDIMPOSTO, Storage::text(row.at(f)));
+    m_storage.run(query);
+}
+
+qint64 RuleRepository::reserveNumbers(qint64 count)
+{
+    QSqlQuery &bump = m_storage.prepared(
+        QStringLiteral("UPDATE contador SET valor = valor + ? WHERE nome = 'consistencia'"));
+    bump.addBindValue(count);
+    m_storage.run(bump);
+    QSqlQuery &read = m_storage.prepared(
+        QStringLiteral("SELECT valor FROM contador WHERE nome = 'consistencia'"));
+    m_storage.run(read);
+    const qint64 last = read.next() ? read.value(0).toLongLong() : count;
+    read.finish();
+    return last - count + 1;
+}
+
+} // namespace kvr::server

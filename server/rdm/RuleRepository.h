@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QSet>
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace kvr::server {
+
+class Storage;
+
+// Reads and writes stored rules with prepared statements. Rows are full
+// 18-value records (RuleRecord order); IDMARCADO is always "".
+class RuleRepository final
+{
+public:
+    explicit RuleRepository(Storage &storage) : m_storage(storage) {}
+
+    std::optional<QStringList> find(const QString &number);
+    std::optional<QStringList> findOfTax(const QString &tax, const QString &number);
+    QList<QStringList> rangeOfTax(const QString &tax, const QString &first, const QString &last);
+    // Number of another rule of the same tax with the same CFOP, CST, fiscal
+    // code and blocked/admitted flag; "" when there is none.
+    QString duplicateOf(const QString &tax, const QString &cfop, const QString &cst,
+                        const QString &fiscal, const QString &blocked, const QString &number);
+    // "CFOP|CST" of every rule of the tax with this fiscal code and flag.
+    QSet<QString> keysOf(const QString &tax, const QString &fiscal, const QString &blocked);
+
+    void update(const QStringList &row);
+    void remove(const QString &number);
+    void insert(const QStringList &row);
+    // Reserves `count` consecutive rule numbers inside the current write
+    // transaction; returns the first.
+    qint64 reserveNumbers(qint64 count);
+
+    static QString formatNumber(qint64 number);
+    static QString keyOf(const QString &cfop, const QString &cst);
+
+private:
+    QStringList readRow(QSqlQuery &query) const;
+
+    Storage &m_storage;
+};
+
+} // namespace kvr::server

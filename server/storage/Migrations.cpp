@@ -1,0 +1,99 @@
+#include "server/storage/Migrations.h"
+
+#include "server/storage/Storage.h"
+#include "server/storage/WriteTransaction.h"
+
+#include <QDateTime>
+#include <QStringList>
+
+#include <vector>
+
+namespace kvr::server {
+
+namespace {
+
+// Step n of the list is migration version n + 1. Never edit a released step:
+// append a new one.
+const std::vector<QStringList> &steps()
+{
+    static const std::vector<QStringList> list = {
+        {
+            QStringLiteral("CREATE TABLE imposto ("
+                           "cdimposto VARCHAR(2) PRIMARY KEY,"
+                           "sgimposto VARCHAR(10) NOT NULL,"
+                           "nmimposto VARCHAR(30) NOT NULL,"
+                           "cdimpostonfe VARCHAR(2) NOT NULL)"),
+            QStringLiteral("CREATE TABLE cfop ("
+                           "cdcfoppadrao VARCHAR(10) PRIMARY KEY,"
+                           "dscfoppadrao VARCHAR(500) NOT NULL)"),
+            QStringLiteral("CREATE TABLE cst_familia ("
+                           "cdimpostonfe VARCHAR(2) PRIMARY KEY,"
+                           "familia VARCHAR(4) NOT NULL)"),
+            QStringLiteral("CREATE TABLE cst ("
+                           "familia VARCHAR(4) NOT NULL,"
+                           "cdsitutrib VARCHAR(2) NOT NULL,"
+                           "dscst VARCHAR(250) NOT NULL,"
+                           "PRIMARY KEY (familia, cdsitutrib))"),
+            QStringLiteral("CREATE TABLE consistencia ("
+                           "nrseqconsiste VARCHAR(10) PRIMARY KEY,"
+                           "cdimposto VARCHAR(2) NOT NULL REFERENCES imposto (cdimposto),"
+                           "idconsativa VARCHAR(1) NOT NULL,"
+                           "identrsaidop VARCHAR(1) NOT NULL,"
+                           "cdfiscoper VARCHAR(4) NOT NULL,"
+                           "cdcst1digt VARCHAR(1) NOT NULL,"
+                           "cdsitutrib VARCHAR(2) NOT NULL,"
+                           "cdfiscal VARCHAR(1) NOT NULL,"
+                           "idtpbasecalc VARCHAR(1) NOT NULL,"
+                           "idtpaliquota VARCHAR(1) NOT NULL,"
+                           "idtpvrimposto VARCHAR(1) NOT NULL,"
+                           "cdtpcredpicoite VARCHAR(3) NOT NULL,"
+                           "dsconsistencia VARCHAR(250) NOT NULL,"
+                           "idconsistelanc VARCHAR(1) NOT NULL,"
+                           "idconsisteapro VARCHAR(1) NOT NULL,"
+                           "idbloqadmi VARCHAR(1) NOT NULL,"
+                           "idconspredefi VARCHAR(1) NOT NULL)"),
+            QStringLiteral("CREATE INDEX consistencia_imposto ON consistencia "
+                           "(cdimposto, nrseqconsiste)"),
+            // The duplicate key of a rule: at most one rule per combination.
+            QStringLiteral("CREATE UNIQUE INDEX consistencia_chave ON consistencia "
+                           "(cdimposto, idbloqadmi, cdfiscal, cdfiscoper, cdsitutrib)"),
+            QStringLiteral("CREATE TABLE contador ("
+                           "nome VARCHAR(30) PRIMARY KEY,"
+                           "valor BIGINT NOT NULL)"),
+            QStringLiteral("INSERT INTO contador (nome, valor) VALUES ('consistencia', 0)"),
+        },
+    };
+    return list;
+}
+
+} // namespace
+
+int Migrations::latestVersion()
+{
+    return static_cast<int>(steps().size());
+}
+
+int Migrations::apply(Storage &storage)
+{
+    WriteTransaction transaction(storage);
+    storage.execute(QStringLiteral("CREATE TABLE IF NOT EXISTS kvr_migracao ("
+                                   "versao INTEGER PRIMARY KEY,"
+                                   "aplicada_em VARCHAR(30) NOT NULL)"));
+    QSqlQuery &current = storage.prepared(QStringLiteral("SELECT MAX(versao) FROM kvr_migracao"));
+    storage.run(current);
+    const int before = current.next() ? current.value(0).toInt() : 0;
+    current.finish();
+    for (int version = before + 1; version <= latestVersion(); ++version) {
+        for (const QString &sql : steps().at(static_cast<size_t>(version - 1)))
+            storage.execute(sql);
+        QSqlQuery &record = storage.prepared(
+            QStringLiteral("INSERT INTO kvr_migracao (versao, aplicada_em) VALUES (?, ?)"));
+        record.addBindValue(version);
+        record.addBindValue(QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
+        storage.run(record);
+    }
+    transaction.commit();
+    return before;
+}
+
+} // namespace kvr::server

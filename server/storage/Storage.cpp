@@ -1,0 +1,113 @@
+#include "server/storage/Storage.h"
+
+#include "server/common/AppError.h"
+#include "server/storage/PostgresStorage.h"
+#include "server/storage/SqliteStorage.h"
+
+#include <QSqlError>
+
+#include <atomic>
+
+namespace kvr::server {
+
+namespace {
+std::atomic<int> g_connectionCounter{0};
+}
+
+Storage::Storage(const DatabaseUrl &url)
+    : m_url(url), m_connectionName(QStringLiteral("kvr-%1").arg(++g_connectionCounter))
+{
+}
+
+Storage::~Storage()
+{
+    m_statements.clear();
+    if (m_db.isOpen())
+        m_db.close();
+    m_db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+std::unique_ptr<Storage> Storage::open(const DatabaseUrl &url)
+{
+    std::unique_ptr<Storage> storage;
+    if (url.kind == DatabaseUrl::Kind::Sqlite)
+        storage = std::make_unique<SqliteStorage>(url);
+    else
+        storage = std::make_unique<PostgresStorage>(url);
+    storage->openConnection();
+    return storage;
+}
+
+void Storage::openConnection()
+{
+    const QString driver = m_url.kind == DatabaseUrl::Kind::Sqlite ? QStringLiteral("QSQLITE")
+                                                                   : QStringLiteral("QPSQL");
+    m_db = QSqlDatabase::addDatabase(driver, m_connectionName);
+    if (!m_db.isValid())
+        throw AppError(protocol::RpcError::Database,
+                       QStringLiteral("Driver de banco de dados %1 não disponível.").arg(driver));
+    configure(m_db, m_url);
+    if (!m_db.open())
+        fail(QStringLiteral("Não foi possível abrir o banco de dados %1").arg(m_url.display()),
+             m_db.lastError());
+    afterOpen();
+}
+
+QSqlQuery &Storage::prepared(const QString &sql)
+{
+    auto it = m_statements.find(sql);
+    if (it == m_statements.end()) {
+        auto query = std::make_unique<QSqlQuery>(m_db);
+        query->setForwardOnly(true);
+        if (!query->prepare(sql))
+            fail(QStringLiteral("Falha ao preparar comando no banco de dados"), query->lastError());
+        it = m_statements.emplace(sql, std::move(query)).first;
+    }
+    it->second->finish();
+    return *it->second;
+}
+
+void Storage::run(QSqlQuery &query)
+{
+    if (!query.exec())
+        fail(QStringLiteral("Falha no banco de dados"), query.lastError());
+}
+
+void Storage::execute(const QString &sql)
+{
+    QSqlQuery query(m_db);
+    if (!query.exec(sql))
+        fail(QStringLiteral("Falha no banco de dados"), query.lastError());
+}
+
+void Storage::commit()
+{
+    for (auto &statement : m_statements)
+        statement.second->finish();
+    execute(QStringLiteral("COMMIT"));
+}
+
+void Storage::rollback()
+{
+    for (auto &statement : m_statements)
+        statement.second->finish();
+    QSqlQuery query(m_db);
+    query.exec(QStringLiteral("ROLLBACK"));
+}
+
+void Storage::fail(const QString &what, const QSqlError &error) const
+{
+    const QString detail = error.text().trimmed();
+    const bool busy = detail.contains(QLatin1String("locked"), Qt::CaseInsensitive) ||
+                      detail.contains(QLatin1String("busy"), Qt::CaseInsensitive);
+    if (busy)
+        throw AppError(protocol::RpcError::Database,
+                       QStringLiteral("Banco de dados ocupado por outra operação; tente "
+                                      "novamente em instantes."));
+    const QString message = detail.isEmpty() ? QString(what + QLatin1Char('.'))
+                                             : QString(what + QStringLiteral(": ") + detail);
+    throw AppError(protocol::RpcError::Database, message);
+}
+
+} // namespace kvr::server
