@@ -1,5 +1,11 @@
 #include "host/ClientOptions.h"
 
+#include <QSettings>
+
+namespace {
+const QString kServerKey = QStringLiteral("server/address");
+}
+
 bool ClientOptions::SplitAddress(const QString &address, QString *host, int *port)
 {
     const qsizetype colon = address.lastIndexOf(QLatin1Char(':'));
@@ -72,4 +78,18 @@ ClientOptions ClientOptions::Parse(const QStringList &arguments)
         }
     }
     return options;
+}
+
+void ClientOptions::ChooseServer(QSettings &settings, QString *host, int *port) const
+{
+    *host = QStringLiteral("127.0.0.1");
+    *port = 2140;
+    if (HasServer()) {
+        *host = m_serverHost;
+        *port = m_serverPort;
+        settings.setValue(kServerKey, QStringLiteral("%1:%2").arg(*host).arg(*port));
+        settings.sync();
+        return;
+    }
+    SplitAddress(settings.value(kServerKey).toString(), host, port);
 }

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+class QSettings;
+
 // Command line of kvr-client:
 //   kvr-client [--server HOST:PORT] [--modules DIR] [--open CODE]...
 class ClientOptions final
@@ -22,6 +24,10 @@ public:
     bool HelpRequested() const { return m_help; }
     QString Error() const { return m_error; }
     static QString Usage();
+
+    // The server to use: the command line's, which is then remembered as the
+    // last one used, else the last one used, else 127.0.0.1:2140.
+    void ChooseServer(QSettings &settings, QString *host, int *port) const;
 
 private:
     QString m_serverHost;

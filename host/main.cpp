@@ -34,17 +34,9 @@ int main(int argc, char *argv[])
 
     // The command line wins over the last server used, and becomes it.
     QSettings settings;
-    QString host = QStringLiteral("127.0.0.1");
-    int port = 2140;
-    if (options.HasServer()) {
-        host = options.ServerHost();
-        port = options.ServerPort();
-        settings.setValue(QStringLiteral("server/address"),
-                          QStringLiteral("%1:%2").arg(host).arg(port));
-    } else {
-        ClientOptions::SplitAddress(settings.value(QStringLiteral("server/address")).toString(),
-                                    &host, &port);
-    }
+    QString host;
+    int port = 0;
+    options.ChooseServer(settings, &host, &port);
     SetWebAddress(host, port);
     SetModulesDir(
         options.ModulesDir().isEmpty()
