@@ -28,10 +28,12 @@ TEST_P(CommandLine, Parses)
     for (const char *argument : c.arguments)
         arguments.append(QString::fromUtf8(argument));
     const ClientOptions options = ClientOptions::Parse(arguments);
-    EXPECT_TRUE(options.Error().startsWith(QString::fromUtf8(c.error)))
-        << options.Error().toStdString();
-    if (*c.error)
+    if (*c.error) {
+        EXPECT_TRUE(options.Error().startsWith(QString::fromUtf8(c.error)))
+            << options.Error().toStdString();
         return;
+    }
+    EXPECT_EQ(options.Error(), QString());
     EXPECT_EQ(options.ServerHost(), QString::fromUtf8(c.host));
     EXPECT_EQ(options.HasServer(), *c.host != '\0');
     EXPECT_EQ(options.ServerPort(), c.port);
