@@ -1,0 +1,76 @@
+#include "tests/server/ServerProcess.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QRegularExpression>
+
+namespace kvr::test {
+
+ServerProcess::~ServerProcess()
+{
+    stop();
+}
+
+QString ServerProcess::binary()
+{
+    return QDir(qEnvironmentVariable("KVR_BIN_DIR")).filePath(QStringLiteral("kvr-appserver"));
+}
+
+bool ServerProcess::start(const QString &dbUrl, const QStringList &extra)
+{
+    m_process = std::make_unique<QProcess>();
+    QStringList args{QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
+                     QStringLiteral("--db"), dbUrl};
+    args += extra;
+    m_process->start(binary(), args);
+    if (!m_process->waitForStarted(10000)) {
+        m_errors = QStringLiteral("cannot start %1: %2").arg(binary(), m_process->errorString());
+        return false;
+    }
+    static const QRegularExpression line(QStringLiteral("^listening on 127\\.0\\.0\\.1:(\\d+)$"));
+    QByteArray out;
+    const QDeadlineTimer deadline(30000);
+    while (!deadline.hasExpired()) {
+        if (!out.contains('\n') && !m_process->waitForReadyRead(100)) {
+            if (m_process->state() == QProcess::NotRunning)
+                break;
+            continue;
+        }
+        out += m_process->readAllStandardOutput();
+        if (out.contains('\n')) {
+            const auto match = line.match(QString::fromUtf8(out.left(out.indexOf('\n'))));
+            if (match.hasMatch()) {
+                m_port = static_cast<quint16>(match.captured(1).toUInt());
+                return true;
+            }
+            break;
+        }
+    }
+    m_errors = QString::fromUtf8(out + m_process->readAllStandardError());
+    m_process->kill();
+    m_process->waitForFinished(5000);
+    return false;
+}
+
+QString ServerProcess::standardError()
+{
+    if (m_process)
+        m_stderr += QString::fromUtf8(m_process->readAllStandardError());
+    return m_stderr;
+}
+
+int ServerProcess::stop()
+{
+    if (!m_process || m_process->state() == QProcess::NotRunning)
+        return m_process ? m_process->exitCode() : 0;
+    m_process->terminate();
+    if (!m_process->waitForFinished(10000)) {
+        m_process->kill();
+        m_process->waitForFinished(5000);
+        return -1;
+    }
+    standardError();
+    return m_process->exitStatus() == QProcess::NormalExit ? m_process->exitCode() : -1;
+}
+
+} // namespace kvr::test

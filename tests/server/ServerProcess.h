@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace kvr::test {
+
+// The real kvr-appserver binary, started with --listen 127.0.0.1:0 so that it
+// picks a free port and tells it on its first line.
+class ServerProcess final
+{
+public:
+    ~ServerProcess();
+
+    // Starts the server on `dbUrl` with extra arguments; returns false (with
+    // the server's own output in errorText()) when it does not come up.
+    bool start(const QString &dbUrl, const QStringList &extra = {});
+    // Sends SIGTERM and waits; returns the exit code (-1 on a crash or hang).
+    int stop();
+
+    quint16 port() const { return m_port; }
+    QString errorText() const { return m_errors; }
+    QString standardError();
+
+    static QString binary();
+
+private:
+    std::unique_ptr<QProcess> m_process;
+    quint16 m_port = 0;
+    QString m_errors;
+    QString m_stderr;
+};
+
+} // namespace kvr::test

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace kvr::test {
+
+enum class Backend { Sqlite, Postgres };
+
+// A fresh, empty database of one backend for one test: a file in a temporary
+// folder, or a new database on the PostgreSQL cluster named by KVR_TEST_PG_URL
+// (dropped again at the end).
+class TestDatabase final
+{
+public:
+    explicit TestDatabase(Backend backend);
+    ~TestDatabase();
+    TestDatabase(const TestDatabase &) = delete;
+    TestDatabase &operator=(const TestDatabase &) = delete;
+
+    // Why this backend cannot be tested here, or "" when it can.
+    static QString unavailableReason(Backend backend);
+    // Creates the database; false with errorText() on failure.
+    bool create();
+    QString url() const { return m_url; }
+    QString errorText() const { return m_error; }
+    // A direct connection to the database, for checks the wire cannot make.
+    QSqlDatabase direct();
+
+private:
+    QSqlDatabase adminConnection();
+
+    Backend m_backend;
+    QTemporaryDir m_dir;
+    QString m_url;
+    QString m_name;
+    QString m_error;
+    QString m_directName;
+};
+
+} // namespace kvr::test
