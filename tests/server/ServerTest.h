@@ -18,6 +18,14 @@ namespace kvr::test {
 // connected client.
 class ServerTest : public ::testing::TestWithParam<Backend>
 {
+public:
+    // The value of a named field of a row of `packet`.
+    static QString field(const protocol::DataPacket &packet, const QStringList &row,
+                         const QString &name);
+    static QString field(const QStringList &rule, const QString &name);
+    static QStringList withField(QStringList rule, const QString &name, const QString &value);
+    static int indexOf(const QString &name);
+
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -33,13 +41,6 @@ protected:
     protocol::DataPacket rules(const QString &tax);
     // One rule by number from getConsistencias (empty when absent).
     QStringList rule(const QString &tax, const QString &number);
-    // The value of a named field of a row of `packet`.
-    static QString field(const protocol::DataPacket &packet, const QStringList &row,
-                         const QString &name);
-    static QString field(const QStringList &rule, const QString &name);
-    static QStringList withField(QStringList rule, const QString &name, const QString &value);
-    static int indexOf(const QString &name);
-
     static QJsonObject delta(const QJsonArray &changes);
     static QJsonObject updateChange(const QStringList &oldRow, const QStringList &newRow);
     static QJsonObject deleteChange(const QStringList &oldRow);
