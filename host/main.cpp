@@ -1,11 +1,13 @@
 #include "host/ClientOptions.h"
 #include "host/MainWindow.h"
+#include "host/QuitOnSignal.h"
 
 #include "kit/host/HostServices.h"
 #include "kit/host/ModuleLoader.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QMdiArea>
 #include <QSettings>
 #include <QTimer>
 
@@ -43,6 +45,7 @@ int main(int argc, char *argv[])
             ? QDir::cleanPath(QApplication::applicationDirPath() + QStringLiteral("/../modules"))
             : options.ModulesDir());
 
+    QuitOnSignal quitOnSignal;
     int status = 0;
     {
         MainWindow window;
@@ -53,6 +56,9 @@ int main(int argc, char *argv[])
                 window.OpenModule(code);
         });
         status = QApplication::exec();
+        // A quit by signal skips the main form's close: the screens get
+        // their own close handling here.
+        window.MdiArea()->closeAllSubWindows();
         // Screens first, then each module's Finalize, then its library.
         ModuleLoader::Instance().UnloadAll();
         DestroyApplicationForms();
