@@ -27,11 +27,20 @@ bool parseRequest(const QByteArray &message, RpcRequest &request, RpcFault &faul
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(message, &error);
     if (error.error != QJsonParseError::NoError) {
-        fault = {RpcError::ParseError, QStringLiteral("Mensagem inválida: o texto recebido não é JSON.")};
+        // A lone scalar is valid JSON that QJsonDocument does not take at the top level.
+        QJsonParseError wrapped;
+        QJsonDocument::fromJson('[' + message + ']', &wrapped);
+        if (wrapped.error == QJsonParseError::NoError)
+            fault = {RpcError::InvalidRequest,
+                     QStringLiteral("Requisição inválida: esperado um objeto JSON-RPC.")};
+        else
+            fault = {RpcError::ParseError,
+                     QStringLiteral("Mensagem inválida: o texto recebido não é JSON.")};
         return false;
     }
     if (!doc.isObject()) {
-        fault = {RpcError::InvalidRequest, QStringLiteral("Requisição inválida: esperado um objeto JSON-RPC.")};
+        fault = {RpcError::InvalidRequest,
+                 QStringLiteral("Requisição inválida: esperado um objeto JSON-RPC.")};
         return false;
     }
     const QJsonObject obj = doc.object();
@@ -39,11 +48,13 @@ bool parseRequest(const QByteArray &message, RpcRequest &request, RpcFault &faul
     if (id.isString() || id.isDouble() || id.isNull())
         request.id = id;
     if (obj.value(QLatin1String("jsonrpc")).toString() != QLatin1String("2.0")) {
-        fault = {RpcError::InvalidRequest, QStringLiteral("Requisição inválida: versão JSON-RPC deve ser \"2.0\".")};
+        fault = {RpcError::InvalidRequest,
+                 QStringLiteral("Requisição inválida: versão JSON-RPC deve ser \"2.0\".")};
         return false;
     }
     if (!(id.isString() || id.isDouble())) {
-        fault = {RpcError::InvalidRequest, QStringLiteral("Requisição inválida: identificador ausente ou inválido.")};
+        fault = {RpcError::InvalidRequest,
+                 QStringLiteral("Requisição inválida: identificador ausente ou inválido.")};
         return false;
     }
     const QJsonValue method = obj.value(QLatin1String("method"));
@@ -56,7 +67,8 @@ bool parseRequest(const QByteArray &message, RpcRequest &request, RpcFault &faul
     if (params.isUndefined()) {
         request.params = {};
     } else if (!params.isArray()) {
-        fault = {RpcError::InvalidParams, QStringLiteral("Parâmetros inválidos: esperada uma lista posicional.")};
+        fault = {RpcError::InvalidParams,
+                 QStringLiteral("Parâmetros inválidos: esperada uma lista posicional.")};
         return false;
     } else {
         request.params = params.toArray();
@@ -77,8 +89,8 @@ bool parseResponse(const QByteArray &message, RpcResponse &response, QString &pr
     if (obj.contains(QLatin1String("error"))) {
         const QJsonObject err = obj.value(QLatin1String("error")).toObject();
         response.ok = false;
-        response.fault.code = static_cast<RpcError>(err.value(QLatin1String("code")).toInt(
-            static_cast<int>(RpcError::InternalError)));
+        response.fault.code = static_cast<RpcError>(
+            err.value(QLatin1String("code")).toInt(static_cast<int>(RpcError::InternalError)));
         response.fault.message = err.value(QLatin1String("message")).toString();
         return true;
     }
