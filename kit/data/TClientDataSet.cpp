@@ -997,6 +997,13 @@ QString TClientDataSet::Value(int visibleRow, int fieldIndex) const
     return d->valueOf(d->visible[size_t(visibleRow)], fieldIndex);
 }
 
+void TClientDataSet::SetActiveRecord(int visibleRow)
+{
+    d->peekRow = visibleRow >= 0 && visibleRow < int(d->visible.size())
+                     ? d->visible[size_t(visibleRow)]
+                     : -1;
+}
+
 bool TClientDataSet::Modified() const
 {
     return d->modified;

@@ -87,6 +87,9 @@ public:
     QVariant Delta() const;
 
     QString Value(int visibleRow, int fieldIndex) const;
+    // While painting a row other than the current one: fields read the given
+    // visible row until it is set back to -1.
+    void SetActiveRecord(int visibleRow);
     // True while editing once a field was assigned.
     bool Modified() const;
     // Rows held, visible or not (an unposted inserted row included).
