@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QRegularExpression>
 
+#include <csignal>
+
 namespace kvr::test {
 
 ServerProcess::~ServerProcess()
@@ -59,11 +61,11 @@ QString ServerProcess::standardError()
     return m_stderr;
 }
 
-int ServerProcess::stop()
+int ServerProcess::stop(int signal)
 {
     if (!m_process || m_process->state() == QProcess::NotRunning)
         return m_process ? m_process->exitCode() : 0;
-    m_process->terminate();
+    ::kill(static_cast<pid_t>(m_process->processId()), signal);
     if (!m_process->waitForFinished(10000)) {
         m_process->kill();
         m_process->waitForFinished(5000);

@@ -18,8 +18,9 @@ public:
     // Starts the server on `dbUrl` with extra arguments; returns false (with
     // the server's own output in errorText()) when it does not come up.
     bool start(const QString &dbUrl, const QStringList &extra = {});
-    // Sends SIGTERM and waits; returns the exit code (-1 on a crash or hang).
-    int stop();
+    // Sends `signal` (SIGTERM by default) and waits; returns the exit code
+    // (-1 on a crash or hang).
+    int stop(int signal = 15);
 
     quint16 port() const { return m_port; }
     QString errorText() const { return m_errors; }
