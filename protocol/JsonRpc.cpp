@@ -30,7 +30,7 @@ bool parseRequest(const QByteArray &message, RpcRequest &request, RpcFault &faul
         // A lone scalar is valid JSON that QJsonDocument does not take at the top level.
         QJsonParseError wrapped;
         QJsonDocument::fromJson('[' + message + ']', &wrapped);
-        if (wrapped.error == QJsonParseError::NoError)
+        if (!message.trimmed().isEmpty() && wrapped.error == QJsonParseError::NoError)
             fault = {RpcError::InvalidRequest,
                      QStringLiteral("Requisição inválida: esperado um objeto JSON-RPC.")};
         else

@@ -1,0 +1,146 @@
+#include "protocol/DataPacket.h"
+
+#include <QJsonDocument>
+
+#include <gtest/gtest.h>
+
+using namespace kvr::protocol;
+
+namespace {
+
+const QList<PacketField> fields = {{QStringLiteral("CDIMPOSTO"), 2},
+                                   {QStringLiteral("NMIMPOSTO"), 30}};
+
+QJsonObject parse(const QByteArray &json)
+{
+    const QJsonDocument doc = QJsonDocument::fromJson(json);
+    EXPECT_TRUE(doc.isObject()) << json.constData();
+    return doc.object();
+}
+
+} // namespace
+
+class Texts : public ::testing::TestWithParam<QString>
+{
+};
+
+TEST_P(Texts, PacketWriterOutputReadsBackAsWritten)
+{
+    PacketWriter writer(fields);
+    writer.addRow({QStringLiteral("01"), GetParam().left(30)});
+    writer.beginRow();
+    writer.addValue(u"02");
+    writer.addValue(QStringView());
+    writer.endRow();
+    DataPacket packet;
+    QString problem;
+    ASSERT_TRUE(packetFromJson(parse(writer.finish()), packet, problem)) << problem.toStdString();
+    EXPECT_EQ(packet.fields, fields);
+    ASSERT_EQ(packet.rows.size(), 2u);
+    EXPECT_EQ(packet.rows.at(0).at(1), GetParam().left(30));
+    EXPECT_EQ(packet.rows.at(1), (QStringList{QStringLiteral("02"), QString()}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Escaping, Texts,
+                         ::testing::Values(QStringLiteral("simples"),
+                                           QStringLiteral("aspas \" e barra \\"),
+                                           QStringLiteral("linha\nnova\r\ttab"),
+                                           QStringLiteral("Operação não-tributável"),
+                                           QString::fromUtf16(u"controle \u0001\u001f fim"),
+                                           QString::fromUtf16(u"emoji \U0001F600 e \u20AC"),
+                                           QString()));
+
+TEST(DataPacket, EmptyPacketHasFieldsAndNoRows)
+{
+    PacketWriter writer(fields);
+    DataPacket packet;
+    QString problem;
+    ASSERT_TRUE(packetFromJson(parse(writer.finish()), packet, problem));
+    EXPECT_EQ(packet.fields, fields);
+    EXPECT_TRUE(packet.rows.empty());
+}
+
+TEST(DataPacket, JsonRoundTrip)
+{
+    DataPacket packet{
+        fields,
+        {{QStringLiteral("01"), QStringLiteral("ICMS")}, {QStringLiteral("02"), QString()}}};
+    DataPacket back;
+    QString problem;
+    ASSERT_TRUE(packetFromJson(packetToJson(packet), back, problem));
+    EXPECT_EQ(back.fields, packet.fields);
+    EXPECT_EQ(back.rows, packet.rows);
+}
+
+struct BadPacket
+{
+    const char *json;
+};
+
+class BadPackets : public ::testing::TestWithParam<BadPacket>
+{
+};
+
+TEST_P(BadPackets, AreRefusedWithAReason)
+{
+    DataPacket packet;
+    QString problem;
+    EXPECT_FALSE(packetFromJson(parse(GetParam().json), packet, problem));
+    EXPECT_FALSE(problem.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BadPackets,
+    ::testing::Values(BadPacket{R"({"rows":[]})"}, BadPacket{R"({"fields":{},"rows":[]})"},
+                      BadPacket{R"({"fields":[{"name":"A"}],"rows":[]})"},
+                      BadPacket{R"({"fields":[{"name":"","size":1}],"rows":[]})"},
+                      BadPacket{R"({"fields":[{"name":"A","size":-1}],"rows":[]})"},
+                      BadPacket{R"({"fields":[{"name":"A","size":1}]})"},
+                      BadPacket{R"({"fields":[{"name":"A","size":1}],"rows":[["a","b"]]})"},
+                      BadPacket{R"({"fields":[{"name":"A","size":1}],"rows":[[1]]})"},
+                      BadPacket{R"({"fields":[{"name":"A","size":1}],"rows":[["ab"]]})"},
+                      BadPacket{R"({"fields":[{"name":"A","size":1}],"rows":["a"]})"}));
+
+TEST(Delta, RoundTripKeepsUpdatesAndDeletes)
+{
+    Delta delta;
+    delta.fields = fields;
+    delta.changes.append({DeltaChange::Op::Update,
+                          {QStringLiteral("01"), QStringLiteral("a")},
+                          {QStringLiteral("01"), QStringLiteral("b")}});
+    delta.changes.append(
+        {DeltaChange::Op::Delete, {QStringLiteral("02"), QStringLiteral("c")}, {}});
+    Delta back;
+    QString problem;
+    ASSERT_TRUE(deltaFromJson(deltaToJson(delta), back, problem)) << problem.toStdString();
+    EXPECT_EQ(back.fields, delta.fields);
+    ASSERT_EQ(back.changes.size(), 2);
+    EXPECT_EQ(back.changes.at(0).op, DeltaChange::Op::Update);
+    EXPECT_EQ(back.changes.at(0).oldRow, delta.changes.at(0).oldRow);
+    EXPECT_EQ(back.changes.at(0).newRow, delta.changes.at(0).newRow);
+    EXPECT_EQ(back.changes.at(1).op, DeltaChange::Op::Delete);
+    EXPECT_EQ(back.changes.at(1).oldRow, delta.changes.at(1).oldRow);
+}
+
+class BadDeltas : public ::testing::TestWithParam<BadPacket>
+{
+};
+
+TEST_P(BadDeltas, AreRefusedWithAReason)
+{
+    Delta delta;
+    QString problem;
+    EXPECT_FALSE(deltaFromJson(parse(GetParam().json), delta, problem));
+    EXPECT_FALSE(problem.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BadDeltas,
+    ::testing::Values(
+        BadPacket{R"({"fields":[{"name":"A","size":1}]})"},
+        BadPacket{R"({"fields":[{"name":"A","size":1}],"changes":[{"op":"insert","new":["a"]}]})"},
+        BadPacket{R"({"fields":[{"name":"A","size":1}],"changes":[{"op":"upsert","old":["a"]}]})"},
+        BadPacket{R"({"fields":[{"name":"A","size":1}],"changes":[{"op":"update","old":["a"]}]})"},
+        BadPacket{R"({"fields":[{"name":"A","size":1}],"changes":[{"op":"delete"}]})"},
+        BadPacket{R"({"fields":[{"name":"A","size":1}],"changes":[{"op":"delete","old":["ab"]}]})"},
+        BadPacket{R"({"fields":[{"name":"A","size":1}],"changes":[7]})"}));
