@@ -225,7 +225,13 @@ struct TClientDataSet::Private
     void moveTo(int target)
     {
         requireActive();
+        // Leaving the row may drop it from the view (an untouched insert, a
+        // post that fails the filter): rows after it move up by one.
+        const int countBefore = int(visible.size());
+        const int left = cur;
         checkBrowseMode();
+        if (int(visible.size()) == countBefore - 1 && left >= 0 && target > left)
+            --target;
         const int count = int(visible.size());
         if (count == 0)
             return;

@@ -15,6 +15,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <climits>
 #include <memory>
 
 Q_LOGGING_CATEGORY(lcGrid, "kvr.kit.grid")
@@ -75,16 +76,20 @@ TDBGrid::TDBGrid(QWidget *parent) : QTableView(parent)
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     horizontalHeader()->setMinimumSectionSize(4);
+    // The user moved a column: the columns follow the header's order.
     connect(m_header, &QHeaderView::sectionMoved, this, [this] {
-        if (!m_syncing)
-            std::stable_sort(m_columns.begin(), m_columns.end(),
-                             [this](const auto &a, const auto &b) {
-                                 const TField *fa = a->Field();
-                                 const TField *fb = b->Field();
-                                 const int va = fa ? m_header->visualIndex(fa->Index()) : INT_MAX;
-                                 const int vb = fb ? m_header->visualIndex(fb->Index()) : INT_MAX;
-                                 return va < vb;
-                             });
+        if (m_syncing)
+            return;
+        std::stable_sort(m_columns.begin(), m_columns.end(), [this](const auto &a, const auto &b) {
+            const TField *fa = a->Field();
+            const TField *fb = b->Field();
+            const int va = fa ? m_header->visualIndex(fa->Index()) : INT_MAX;
+            const int vb = fb ? m_header->visualIndex(fb->Index()) : INT_MAX;
+            return va < vb;
+        });
+        mapColumns();
+        if (const int c = columnIndexOf(currentIndex().column()); c >= 0)
+            m_selectedColumn = c;
     });
     SetOptions(Options(dgEditing | dgTitles | dgIndicator | dgColumnResize | dgColLines |
                        dgRowLines | dgTabs | dgConfirmDelete | dgCancelOnExit));
@@ -245,12 +250,18 @@ int TDBGrid::modelColumnOf(int column) const
 
 int TDBGrid::columnIndexOf(int modelColumn) const
 {
-    for (size_t i = 0; i < m_columns.size(); ++i) {
-        const TField *f = m_columns[i]->Field();
-        if (f && f->Index() == modelColumn)
-            return int(i);
-    }
-    return -1;
+    if (modelColumn < 0 || modelColumn >= int(m_columnOfModel.size()))
+        return -1;
+    return m_columnOfModel[size_t(modelColumn)];
+}
+
+void TDBGrid::mapColumns()
+{
+    m_columnOfModel.assign(m_dataSet ? size_t(m_dataSet->FieldCount()) : 0, -1);
+    for (size_t i = 0; i < m_columns.size(); ++i)
+        if (const TField *f = m_columns[i]->Field())
+            if (m_columnOfModel[size_t(f->Index())] < 0)
+                m_columnOfModel[size_t(f->Index())] = int(i);
 }
 
 void TDBGrid::columnsChanged()
@@ -276,6 +287,7 @@ void TDBGrid::applyColumns()
                 m_columns.push_back(std::make_unique<TColumn>(this, name));
         }
     }
+    mapColumns();
     if (!model())
         return;
     const bool wasSyncing = m_syncing;

@@ -111,6 +111,7 @@ private:
     void focusField(TField *field);
     int modelColumnOf(int column) const;
     int columnIndexOf(int modelColumn) const;
+    void mapColumns();
     bool leaveCell(int targetRow, int targetModelColumn);
     bool fireKeyPress(QChar &key);
     void tabTo(bool forward, Qt::KeyboardModifiers modifiers);
@@ -128,6 +129,7 @@ private:
     QPointer<TClientDataSet> m_dataSet;
     std::vector<QMetaObject::Connection> m_connections;
     std::vector<std::unique_ptr<TColumn>> m_columns;
+    std::vector<int> m_columnOfModel; // model column -> column index, -1 hidden
     bool m_defaultColumns = true;
     Options m_options;
     int m_selectedColumn = 0;

@@ -700,6 +700,23 @@ TEST_F(DataSetTest, UntouchedInsertedRowIsDroppedWhenMovingAway)
     EXPECT_EQ(ds.ChangeCount(), 0);
 }
 
+TEST_F(DataSetTest, MovingPastADroppedRowLandsOnTheRowAskedFor)
+{
+    ds.SetData(packet(fiveRules()));
+    ds.Next();
+    ds.Insert();    // untouched: dropped when leaving
+    ds.SetRecNo(3); // rule 3 in the view that still shows the new row
+    EXPECT_EQ(nr(), "0000000003");
+
+    ds.SetFilter("IDBLOQADMI = 'B'");
+    ds.SetFiltered(true); // 1, 3, 5
+    ds.Edit();
+    f("IDBLOQADMI")->SetAsString("A"); // leaves the view when posted
+    ds.SetRecNo(2);
+    EXPECT_EQ(nr(), "0000000005");
+    EXPECT_EQ(ds.RecordCount(), 2);
+}
+
 TEST_F(DataSetTest, EditOfAnEmptyDataSetIsAnInsertAndCanBeRefused)
 {
     ds.CreateDataSet();

@@ -207,6 +207,32 @@ TEST_F(GridTest, ShowsThePersistentColumnsInOrderWithTheirTitlesAndWidths)
     EXPECT_EQ(grid.columnWidth(f("IDENTRSAIDOP")->Index()), 123);
 }
 
+TEST_F(GridTest, ColumnsMovedByTheUserKeepTheirOrder)
+{
+    grid.SetOptions(grid.GetOptions() | TDBGrid::dgColumnMove);
+    select(cCfop);
+    QHeaderView *header = grid.horizontalHeader();
+    header->moveSection(cNr, cCst); // drag "Cód. Consistência" after "CST"
+    EXPECT_EQ(grid.Columns(cCst)->FieldName(), "NRSEQCONSISTE");
+    EXPECT_EQ(grid.Columns(cNr)->FieldName(), "IDENTRSAIDOP");
+    EXPECT_EQ(grid.SelectedField(), f("CDFISCOPER"));
+    EXPECT_EQ(grid.SelectedIndex(), int(cCfop) - 1);
+    ds.SetData(rulePacket({row("S", "0000000009")})); // a reload keeps the user's order
+    EXPECT_EQ(header->visualIndex(f("NRSEQCONSISTE")->Index()), int(cCst));
+}
+
+TEST_F(GridTest, AColumnWithoutItsFieldIsNotShown)
+{
+    TColumn *ghost = grid.AddColumn("NAOEXISTE");
+    EXPECT_EQ(ghost->Field(), nullptr);
+    EXPECT_EQ(ghost->Title(), "NAOEXISTE");
+    EXPECT_EQ(grid.ColumnCount(), 9);
+    grid.SetSelectedIndex(8);
+    EXPECT_EQ(grid.SelectedField(), nullptr);
+    grid.viewport()->grab(); // paints without it
+    EXPECT_EQ(grid.ColumnByFieldName("cdfiscoper"), grid.Columns(cCfop));
+}
+
 TEST_F(GridTest, OptionsAndTitleFont)
 {
     EXPECT_FALSE(grid.verticalHeader()->isVisible());
