@@ -150,6 +150,12 @@ void TDBGrid::bindDataSet()
             if (m_editor)
                 commitData(m_editor);
         }));
+        // After a post (already stored) or a cancel the editor's text is stale.
+        m_connections.push_back(
+            connect(ds, &TClientDataSet::stateChanged, this, [this](TClientDataSet::State state) {
+                if (state != TClientDataSet::State::Edit && state != TClientDataSet::State::Insert)
+                    dropEditor();
+            }));
     }
     applyColumns();
     syncCurrent();
@@ -327,15 +333,22 @@ void TDBGrid::syncCurrent()
         return;
     // The dataset moved on its own: a pending edit was already stored
     // (updateRecord), so the editor goes without writing again.
-    if (m_editor && m_editor->isVisible() && currentIndex().row() != row) {
-        QWidget *editor = m_editor;
-        m_editor = nullptr;
-        QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
-    }
+    if (currentIndex().row() != row)
+        dropEditor();
     const bool wasSyncing = m_syncing;
     m_syncing = true;
     setCurrentIndex(target);
     m_syncing = wasSyncing;
+}
+
+void TDBGrid::dropEditor()
+{
+    if (!m_editor)
+        return;
+    QWidget *editor = m_editor;
+    m_editor = nullptr;
+    if (editor->isVisible()) // else the view has let it go already
+        QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
 }
 
 void TDBGrid::focusField(TField *field)
@@ -347,7 +360,10 @@ void TDBGrid::focusField(TField *field)
         return;
     m_selectedColumn = column;
     syncCurrent();
-    setFocus();
+    // An editor still open on that cell keeps the focus.
+    QWidget *focus = QApplication::focusWidget();
+    if (!(m_editor && focus && m_editor->isAncestorOf(focus)) && focus != m_editor)
+        setFocus();
 }
 
 bool TDBGrid::leaveCell(int targetRow, int targetModelColumn)
@@ -653,6 +669,8 @@ void TDBGrid::drawCell(QPainter *painter, const QRect &rect, int modelRow, int m
         qCWarning(lcGrid) << "drawing a cell:" << e.message();
     } catch (const std::exception &e) {
         qCWarning(lcGrid) << "drawing a cell:" << e.what();
+    } catch (...) {
+        qCWarning(lcGrid) << "drawing a cell: unknown failure";
     }
     m_dataSet->SetActiveRecord(-1);
     painter->restore();

@@ -109,6 +109,7 @@ private:
     void applyColumns();
     void syncCurrent();
     void focusField(TField *field);
+    void dropEditor();
     int modelColumnOf(int column) const;
     int columnIndexOf(int modelColumn) const;
     void mapColumns();

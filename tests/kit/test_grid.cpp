@@ -577,6 +577,57 @@ TEST_F(GridTest, TheEllipsisButtonRunsItsEvent)
     EXPECT_EQ(editorText(), "0101"); // the open editor shows the new value
 }
 
+TEST_F(GridTest, PostAndCancelFromOutsideCloseTheEditor)
+{
+    select(cDesc);
+    QTest::keyClick(&grid, Qt::Key_A);
+    ASSERT_TRUE(grid.EditorOpen());
+    ds.Post(); // e.g. the confirm button: the editor's text is stored first
+    EXPECT_FALSE(grid.EditorOpen());
+    EXPECT_EQ(f("DSCONSISTENCIA")->AsString(), "a");
+
+    QTest::keyClick(&grid, Qt::Key_B);
+    ASSERT_TRUE(grid.EditorOpen());
+    ds.Cancel();
+    EXPECT_FALSE(grid.EditorOpen());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f("DSCONSISTENCIA")->AsString(), "a");
+    EXPECT_EQ(ds.state(), TClientDataSet::State::Browse);
+}
+
+TEST_F(GridTest, AColumnExitCheckCanRewriteTheValueAndRefocusTheField)
+{
+    // As a screen does: pad the CFOP on leaving and keep the user there when it is bad.
+    grid.OnColExit = [](TDBGrid *g) {
+        TField *field = g->SelectedField();
+        if (field->FieldName() != "CDFISCOPER" ||
+            g->DataSet()->state() != TClientDataSet::State::Edit)
+            return;
+        field->SetAsString(field->AsString().rightJustified(4, u'0'));
+        if (field->AsString() == "0999") {
+            field->FocusControl();
+            throw EAbort();
+        }
+    };
+    select(cCfop);
+    QTest::keyClicks(&grid, "9");
+    QTest::keyClicks(editor(), "99");
+    QTest::keyClick(editor(), Qt::Key_Tab);
+    EXPECT_EQ(grid.SelectedIndex(), int(cCfop));
+    EXPECT_EQ(f("CDFISCOPER")->AsString(), "0999");
+    ASSERT_TRUE(grid.EditorOpen());
+    EXPECT_EQ(editorText(), "0999");
+
+    auto *edit = qobject_cast<QLineEdit *>(editor());
+    ASSERT_NE(edit, nullptr);
+    edit->selectAll();
+    QTest::keyClicks(edit, "510");
+    QTest::keyClick(edit, Qt::Key_Tab);
+    EXPECT_EQ(grid.SelectedIndex(), int(cCst));
+    EXPECT_EQ(f("CDFISCOPER")->AsString(), "0510");
+    EXPECT_FALSE(grid.EditorOpen());
+}
+
 TEST_F(GridTest, FocusControlSelectsTheFieldsColumn)
 {
     select(cNr);
