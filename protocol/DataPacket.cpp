@@ -25,7 +25,8 @@ bool fieldsFromJson(const QJsonValue &value, QList<PacketField> &fields, QString
         const QJsonObject f = v.toObject();
         const QJsonValue name = f.value(QLatin1String("name"));
         const QJsonValue size = f.value(QLatin1String("size"));
-        if (!name.isString() || name.toString().isEmpty() || !size.isDouble() || size.toInt(-1) < 0) {
+        if (!name.isString() || name.toString().isEmpty() || !size.isDouble() ||
+            size.toInt(-1) < 0) {
             problem = QStringLiteral("Pacote inválido: definição de campo incorreta.");
             return false;
         }
@@ -67,25 +68,62 @@ bool rowFromJson(const QJsonValue &value, const QList<PacketField> &fields, QStr
 
 void appendJsonString(QByteArray &out, QStringView text)
 {
+    // Encodes straight from UTF-16: no temporary UTF-8 copy per value, which
+    // matters for packets of many thousands of rows.
+    static const char hex[] = "0123456789abcdef";
     out.append('"');
-    const QByteArray utf8 = text.toUtf8();
-    for (const char c : utf8) {
-        const auto u = static_cast<unsigned char>(c);
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= 0x20 && c < 0x80 && c != u'"' && c != u'\\') {
+            out.append(static_cast<char>(c));
+            continue;
+        }
         switch (c) {
-        case '"': out.append("\\\""); break;
-        case '\\': out.append("\\\\"); break;
-        case '\n': out.append("\\n"); break;
-        case '\r': out.append("\\r"); break;
-        case '\t': out.append("\\t"); break;
+        case u'"':
+            out.append("\\\"");
+            continue;
+        case u'\\':
+            out.append("\\\\");
+            continue;
+        case u'\n':
+            out.append("\\n");
+            continue;
+        case u'\r':
+            out.append("\\r");
+            continue;
+        case u'\t':
+            out.append("\\t");
+            continue;
         default:
-            if (u < 0x20) {
-                static const char hex[] = "0123456789abcdef";
-                out.append("\\u00");
-                out.append(hex[u >> 4]);
-                out.append(hex[u & 0xf]);
-            } else {
-                out.append(c);
-            }
+            break;
+        }
+        if (c < 0x20) {
+            out.append("\\u00");
+            out.append(hex[c >> 4]);
+            out.append(hex[c & 0xf]);
+            continue;
+        }
+        char32_t code = c;
+        if (QChar::isHighSurrogate(c) && i + 1 < n &&
+            QChar::isLowSurrogate(text[i + 1].unicode())) {
+            code = QChar::surrogateToUcs4(c, text[i + 1].unicode());
+            ++i;
+        } else if (QChar::isSurrogate(c)) {
+            code = 0xFFFD; // a lone surrogate cannot be written as UTF-8
+        }
+        if (code < 0x800) {
+            out.append(static_cast<char>(0xC0 | (code >> 6)));
+            out.append(static_cast<char>(0x80 | (code & 0x3F)));
+        } else if (code < 0x10000) {
+            out.append(static_cast<char>(0xE0 | (code >> 12)));
+            out.append(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+            out.append(static_cast<char>(0x80 | (code & 0x3F)));
+        } else {
+            out.append(static_cast<char>(0xF0 | (code >> 18)));
+            out.append(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+            out.append(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+            out.append(static_cast<char>(0x80 | (code & 0x3F)));
         }
     }
     out.append('"');
@@ -150,7 +188,8 @@ QJsonObject packetToJson(const DataPacket &packet)
     QJsonArray rows;
     for (const QStringList &row : packet.rows)
         rows.append(QJsonArray::fromStringList(row));
-    return {{QStringLiteral("fields"), fieldsToJson(packet.fields)}, {QStringLiteral("rows"), rows}};
+    return {{QStringLiteral("fields"), fieldsToJson(packet.fields)},
+            {QStringLiteral("rows"), rows}};
 }
 
 bool packetFromJson(const QJsonObject &json, DataPacket &packet, QString &problem)
@@ -209,9 +248,9 @@ bool deltaFromJson(const QJsonObject &json, Delta &delta, QString &problem)
         DeltaChange change;
         if (op == QLatin1String("update")) {
             change.op = DeltaChange::Op::Update;
-            if (!rowFromJson(obj.value(QLatin1String("old")), delta.fields, change.oldRow, problem)
-                || !rowFromJson(obj.value(QLatin1String("new")), delta.fields, change.newRow,
-                                problem))
+            if (!rowFromJson(obj.value(QLatin1String("old")), delta.fields, change.oldRow,
+                             problem) ||
+                !rowFromJson(obj.value(QLatin1String("new")), delta.fields, change.newRow, problem))
                 return false;
         } else if (op == QLatin1String("delete")) {
             change.op = DeltaChange::Op::Delete;

@@ -1,0 +1,311 @@
+// Measures the application server against plain SQLite on the same data:
+// reading 100,000 rules of one tax over the wire vs a prepared SELECT, and
+// generating 20,000 rules with cadAutoInsere vs a prepared-insert transaction.
+#include "protocol/JsonRpc.h"
+#include "protocol/LineFramer.h"
+#include "server/net/AppServer.h"
+#include "server/rdm/RuleRecord.h"
+#include "server/rdm/RuleRepository.h"
+#include "server/seed/Seeder.h"
+#include "server/storage/Migrations.h"
+#include "server/storage/Storage.h"
+#include "server/storage/WriteTransaction.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+#include <vector>
+
+using namespace kvr::server;
+
+namespace {
+
+constexpr int RuleCount = 100000;
+const QString Tax = QStringLiteral("50");
+
+// CSTs of the PIS family, in order.
+const QStringList pisCsts = {
+    QStringLiteral("01"), QStringLiteral("02"), QStringLiteral("03"), QStringLiteral("04"),
+    QStringLiteral("05"), QStringLiteral("06"), QStringLiteral("07"), QStringLiteral("08"),
+    QStringLiteral("09"), QStringLiteral("49"), QStringLiteral("50"), QStringLiteral("51"),
+    QStringLiteral("52"), QStringLiteral("53"), QStringLiteral("54"), QStringLiteral("55"),
+    QStringLiteral("56"), QStringLiteral("60"), QStringLiteral("61"), QStringLiteral("62"),
+    QStringLiteral("63"), QStringLiteral("64"), QStringLiteral("65"), QStringLiteral("66"),
+    QStringLiteral("67"), QStringLiteral("70"), QStringLiteral("71"), QStringLiteral("72"),
+    QStringLiteral("73"), QStringLiteral("74"), QStringLiteral("75"), QStringLiteral("98"),
+    QStringLiteral("99")};
+
+// Seeds the reference data, adds 1000 extra CFOPs (8000-8999) so that 20,000
+// new combinations exist, and 100,000 blocked rules of one tax.
+void buildDatabase(const DatabaseUrl &url)
+{
+    std::unique_ptr<Storage> storage = Storage::open(url);
+    Migrations::apply(*storage);
+    Seeder::seed(*storage);
+    WriteTransaction transaction(*storage);
+    QSqlQuery &cfop = storage->prepared(
+        QStringLiteral("INSERT INTO cfop (cdcfoppadrao, dscfoppadrao) VALUES (?, ?)"));
+    for (int code = 8000; code <= 8999; ++code) {
+        cfop.bindValue(0, QString::number(code));
+        cfop.bindValue(1, QStringLiteral("CFOP de teste de desempenho"));
+        storage->run(cfop);
+    }
+    QStringList cfops;
+    QSqlQuery &all = storage->prepared(QStringLiteral("SELECT cdcfoppadrao FROM cfop ORDER BY 1"));
+    storage->run(all);
+    while (all.next())
+        cfops.append(all.value(0).toString());
+    all.finish();
+
+    RuleRepository rules(*storage);
+    qint64 number = rules.reserveNumbers(RuleCount);
+    QStringList row = RuleRecord::blankRow();
+    row[RuleRecord::CDIMPOSTO] = Tax;
+    row[RuleRecord::IDCONSATIVA] = QStringLiteral("S");
+    row[RuleRecord::IDENTRSAIDOP] = QStringLiteral("T");
+    row[RuleRecord::IDTPBASECALC] = QStringLiteral("0");
+    row[RuleRecord::IDTPALIQUOTA] = QStringLiteral("2");
+    row[RuleRecord::IDTPVRIMPOSTO] = QStringLiteral("0");
+    row[RuleRecord::DSCONSISTENCIA] = QStringLiteral("Regra gerada para medição de desempenho");
+    row[RuleRecord::IDCONSISTELANC] = QStringLiteral("S");
+    row[RuleRecord::IDCONSISTEAPRO] = QStringLiteral("N");
+    row[RuleRecord::IDBLOQADMI] = QStringLiteral("B");
+    row[RuleRecord::IDCONSPREDEFI] = QStringLiteral("N");
+    int made = 0;
+    for (const QString &fiscal : {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")})
+        for (const QString &code : cfops)
+            for (const QString &cst : pisCsts) {
+                if (made == RuleCount)
+                    break;
+                row[RuleRecord::NRSEQCONSISTE] = RuleRepository::formatNumber(number++);
+                row[RuleRecord::CDFISCOPER] = code;
+                row[RuleRecord::CDSITUTRIB] = cst;
+                row[RuleRecord::CDFISCAL] = fiscal;
+                rules.insert(row);
+                ++made;
+            }
+    transaction.commit();
+}
+
+QSqlDatabase openDirect(const QString &path, const QString &name)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    db.setDatabaseName(path);
+    db.open();
+    QSqlQuery(db).exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    QSqlQuery(db).exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    return db;
+}
+
+// Reads the rules of the tax the way a program would without the server.
+qint64 readDirect(QSqlDatabase &db, qsizetype &rows)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT %1 FROM consistencia WHERE cdimposto = ? ORDER BY "
+                                 "nrseqconsiste")
+                      .arg(RuleRecord::storedColumns()));
+    query.addBindValue(Tax);
+    query.exec();
+    std::vector<QStringList> out;
+    out.reserve(RuleCount + 100);
+    while (query.next()) {
+        QStringList row;
+        row.reserve(RuleRecord::FieldCount - 1);
+        for (int i = 0; i < RuleRecord::FieldCount - 1; ++i)
+            row.append(query.value(i).toString());
+        out.push_back(std::move(row));
+    }
+    rows = static_cast<qsizetype>(out.size());
+    return timer.nsecsElapsed();
+}
+
+class WireClient final
+{
+public:
+    explicit WireClient(quint16 port)
+    {
+        m_socket.connectToHost(QStringLiteral("127.0.0.1"), port);
+        m_socket.waitForConnected(10000);
+    }
+    // One call; returns the reply line as received.
+    QByteArray call(const QString &method, const QJsonArray &params)
+    {
+        m_socket.write(kvr::protocol::LineFramer::frame(kvr::protocol::encodeRequest(
+            ++m_id, QStringLiteral("kvr51400.rdmConsisteFiscal.") + method, params)));
+        m_socket.flush();
+        kvr::protocol::LineFramer framer;
+        while (!framer.hasMessage() && m_socket.waitForReadyRead(120000))
+            framer.feed(m_socket.readAll());
+        return framer.takeMessage();
+    }
+
+private:
+    QTcpSocket m_socket;
+    int m_id = 0;
+};
+
+// The server runs on its own thread with its own event loop, as in the binary.
+class ServerThread final
+{
+public:
+    explicit ServerThread(const DatabaseUrl &url)
+    {
+        m_thread.start();
+        m_context.moveToThread(&m_thread);
+        QMetaObject::invokeMethod(
+            &m_context,
+            [this, url] {
+                m_server = new AppServer(url, kvr::protocol::LineFramer::DefaultLimit);
+                m_server->listen(QHostAddress::LocalHost, 0);
+                m_port = m_server->serverPort();
+            },
+            Qt::BlockingQueuedConnection);
+    }
+    ~ServerThread()
+    {
+        QMetaObject::invokeMethod(
+            &m_context, [this] { delete m_server; }, Qt::BlockingQueuedConnection);
+        m_thread.quit();
+        m_thread.wait();
+    }
+    quint16 port() const { return m_port; }
+
+private:
+    QThread m_thread;
+    QObject m_context;
+    AppServer *m_server = nullptr;
+    quint16 m_port = 0;
+};
+
+double ms(qint64 ns)
+{
+    return static_cast<double>(ns) / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString served = dir.filePath(QStringLiteral("served.sqlite"));
+    const QString plain = dir.filePath(QStringLiteral("plain.sqlite"));
+    DatabaseUrl url;
+    url.path = served;
+    std::printf("building a database with %d rules of tax %s...\n", RuleCount, qPrintable(Tax));
+    std::fflush(stdout);
+    buildDatabase(url);
+    QFile::copy(served, plain);
+
+    constexpr int Rounds = 3;
+    qint64 bestServer = -1, bestDirect = -1;
+    qsizetype directRows = 0, replyBytes = 0;
+    {
+        ServerThread server(url);
+        WireClient client(server.port());
+        client.call(QStringLiteral("getImposto"), {Tax, QString()}); // opens the connection
+        QSqlDatabase db = openDirect(served, QStringLiteral("direct-read"));
+        for (int round = 0; round < Rounds; ++round) {
+            QElapsedTimer timer;
+            timer.start();
+            const QByteArray reply = client.call(QStringLiteral("getConsistencias"), {Tax});
+            const qint64 elapsed = timer.nsecsElapsed();
+            replyBytes = reply.size();
+            if (!reply.contains("\"rows\"")) {
+                std::fprintf(stderr, "getConsistencias failed: %s\n", reply.left(300).constData());
+                return 1;
+            }
+            bestServer = bestServer < 0 ? elapsed : std::min(bestServer, elapsed);
+            const qint64 direct = readDirect(db, directRows);
+            bestDirect = bestDirect < 0 ? direct : std::min(bestDirect, direct);
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("direct-read"));
+    std::printf("getConsistencias over the wire: %.1f ms (%lld bytes); prepared SELECT of %lld "
+                "rows: %.1f ms\n",
+                ms(bestServer), static_cast<long long>(replyBytes),
+                static_cast<long long>(directRows), ms(bestDirect));
+    const double readRatio = static_cast<double>(bestServer) / static_cast<double>(bestDirect);
+
+    // 1000 bench CFOPs x 20 CSTs (01 to 62) = 20,000 new admitted rules.
+    const QJsonArray insertArgs = QJsonArray::fromStringList(
+        {Tax, QStringLiteral("01"), QStringLiteral("62"), QStringLiteral("8000"),
+         QStringLiteral("8999"), QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"),
+         QStringLiteral("S"), QStringLiteral("S"), QStringLiteral("1"), QStringLiteral("A")});
+    qint64 serverInsert = 0;
+    QByteArray insertReply;
+    {
+        ServerThread server(url);
+        WireClient client(server.port());
+        client.call(QStringLiteral("getImposto"), {Tax, QString()});
+        QElapsedTimer timer;
+        timer.start();
+        insertReply = client.call(QStringLiteral("cadAutoInsere"), insertArgs);
+        serverInsert = timer.nsecsElapsed();
+    }
+    if (!insertReply.contains("\"affected\":20000")) {
+        std::fprintf(stderr, "cadAutoInsere did not create 20000 rules: %s\n",
+                     insertReply.left(300).constData());
+        return 1;
+    }
+
+    qint64 directInsert = 0;
+    {
+        QSqlDatabase db = openDirect(plain, QStringLiteral("direct-insert"));
+        const QStringList csts = pisCsts.mid(0, 20);
+        QElapsedTimer timer;
+        timer.start();
+        QSqlQuery(db).exec(QStringLiteral("BEGIN IMMEDIATE"));
+        QSqlQuery insert(db);
+        insert.prepare(QStringLiteral("INSERT INTO consistencia (%1) VALUES (%2)")
+                           .arg(RuleRecord::storedColumns(), RuleRecord::storedPlaceholders()));
+        qint64 number = 900000000;
+        const QString empty = QStringLiteral("");
+        for (int code = 8000; code <= 8999; ++code)
+            for (const QString &cst : csts) {
+                const QVariant values[] = {Tax,
+                                           QStringLiteral("S"),
+                                           RuleRepository::formatNumber(number++),
+                                           QStringLiteral("T"),
+                                           QString::number(code),
+                                           empty,
+                                           cst,
+                                           QStringLiteral("1"),
+                                           QStringLiteral("0"),
+                                           QStringLiteral("0"),
+                                           QStringLiteral("0"),
+                                           empty,
+                                           empty,
+                                           QStringLiteral("S"),
+                                           QStringLiteral("S"),
+                                           QStringLiteral("A"),
+                                           QStringLiteral("N")};
+                for (int i = 0; i < 17; ++i)
+                    insert.bindValue(i, values[i]);
+                insert.exec();
+            }
+        QSqlQuery(db).exec(QStringLiteral("COMMIT"));
+        directInsert = timer.nsecsElapsed();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("direct-insert"));
+    std::printf("cadAutoInsere of 20000 rules: %.1f ms; prepared-insert transaction: %.1f ms\n",
+                ms(serverInsert), ms(directInsert));
+    const double insertRatio =
+        static_cast<double>(serverInsert) / static_cast<double>(directInsert);
+
+    std::printf("ratio getConsistencias/direct read: %.2f (target <= 2.0)\n", readRatio);
+    std::printf("ratio cadAutoInsere/direct insert: %.2f (target <= 2.0)\n", insertRatio);
+    return 0;
+}
