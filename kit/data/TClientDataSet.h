@@ -42,7 +42,9 @@ public:
     // its fields to the declared ones by name (undeclared packet fields are
     // ignored; a declared field missing from the packet is an error), opens
     // the dataset in browse state on the first visible row and empties the
-    // change log. On error the dataset keeps what it held.
+    // change log; it signals stateChanged and runs AfterScroll. A dataset
+    // without declared fields takes the packet's. On error the dataset keeps
+    // what it held.
     void SetData(const QVariant &packet);
     void CreateDataSet(); // open, empty, browse
     void EmptyDataSet();  // drop all rows and changes, stays open
@@ -65,15 +67,22 @@ public:
     bool Eof() const;
     bool Locate(const QString &fieldName, const QString &value);
 
-    // Filter expression: FIELD = 'literal' joined by and / or (and binds
-    // tighter), parentheses allowed. An expression that cannot be parsed is
-    // an EKvrError when the filter is switched on.
+    // Navigating while editing posts the row first (an untouched inserted
+    // row is dropped instead); BeforeScroll/AfterScroll run only on a move.
+
+    // Filter expression: FIELD = 'literal' (or <>) joined by and / or (and
+    // binds tighter), not and parentheses allowed. An expression that cannot
+    // be parsed is an EKvrError when the filter is switched on. Switching the
+    // filter, or changing it while on, goes to the first visible row and runs
+    // BeforeScroll/AfterScroll. A posted row that fails the filter leaves the view.
     QString Filter() const;
     void SetFilter(const QString &expression);
     bool Filtered() const;
     void SetFiltered(bool on);
 
-    // Record operations; each runs its before/after events.
+    // Record operations; each runs its before/after events. Post and Cancel
+    // outside edit/insert state do nothing. Edit of an empty dataset inserts.
+    // Delete runs BeforeDelete, BeforeScroll, AfterDelete, AfterScroll.
     void Insert();
     void Append();
     void Edit();
@@ -82,7 +91,11 @@ public:
     void Delete();
 
     // Change log: one change per loaded row changed or deleted since the
-    // last load. Delta() is a packet {"fields","changes"} as a QVariantMap.
+    // last load. Delta() is a packet {"fields","changes"} as a QVariantMap:
+    // {"op":"update","old","new"}, {"op":"delete","old"} with old = the row
+    // as loaded, and {"op":"insert","new"} for a posted new row. A row edited
+    // back to what was loaded has no change. SetData, EmptyDataSet and Close
+    // empty the log; Delta of a closed dataset is an EKvrError.
     int ChangeCount() const;
     QVariant Delta() const;
 
