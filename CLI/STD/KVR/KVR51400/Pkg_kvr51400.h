@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QtGlobal>
+
+// Load and unload entries of the module, called by the host's module loader
+// right after loading the library and right before unloading it.
+extern "C" {
+Q_DECL_EXPORT void Initialize();
+Q_DECL_EXPORT void Finalize();
+}
