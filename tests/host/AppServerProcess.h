@@ -30,18 +30,17 @@ public:
         const QString program =
             QString::fromLocal8Bit(qgetenv("KVR_BIN_DIR")) + QStringLiteral("/kvr-appserver");
         m_process.setProgram(program);
-        m_process.setArguments({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
-                                QStringLiteral("--db"),
-                                QStringLiteral("sqlite:") + m_dir.filePath(QStringLiteral("kvr.db")),
-                                QStringLiteral("--seed")});
+        m_process.setArguments(
+            {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--db"),
+             QStringLiteral("sqlite:") + m_dir.filePath(QStringLiteral("kvr.db")),
+             QStringLiteral("--seed")});
         m_process.setProcessChannelMode(QProcess::SeparateChannels);
         m_process.start();
         if (!m_process.waitForStarted(10000)) {
             m_error = QStringLiteral("cannot start ") + program;
             return false;
         }
-        static const QRegularExpression listening(
-            QStringLiteral("listening on ([^\\s:]+):(\\d+)"));
+        static const QRegularExpression listening(QStringLiteral("listening on ([^\\s:]+):(\\d+)"));
         QByteArray output;
         QDeadlineTimer deadline(30000);
         while (!deadline.hasExpired()) {
