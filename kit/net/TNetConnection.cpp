@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonValue>
+#include <QLoggingCategory>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -17,6 +18,10 @@ using kvr::protocol::RpcResponse;
 namespace {
 
 constexpr int DefaultTimeoutMs = 120000;
+// An unreachable host should not hold the screen as long as a slow call may.
+constexpr int ConnectTimeoutMs = 15000;
+
+Q_LOGGING_CATEGORY(lcNet, "kvr.kit.net")
 
 } // namespace
 
@@ -131,7 +136,7 @@ void TNetConnection::SetConnected(bool connected)
         connect(d->socket, &QTcpSocket::errorOccurred, &loop, [&loop]() { loop.quit(); });
     d->socket->connectToHost(d->host, static_cast<quint16>(d->port));
     if (d->socket->state() != QAbstractSocket::UnconnectedState && !Connected()) {
-        timer.start(d->timeoutMs);
+        timer.start(qMin(d->timeoutMs, ConnectTimeoutMs));
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
     disconnect(done);
@@ -145,7 +150,8 @@ void TNetConnection::SetConnected(bool connected)
 
 QVariant TNetConnection::Call(const QString &method, const QVariantList &args)
 {
-    auto fail = [this](RpcError code, const QString &message) -> QVariant {
+    auto fail = [this, &method](RpcError code, const QString &message) -> QVariant {
+        qCInfo(lcNet) << "call failed:" << method << "code" << static_cast<int>(code);
         if (d->throwException)
             throw EKvrError(message);
         return QVariant::fromValue(TServerError{static_cast<int>(code), message});
