@@ -16,6 +16,7 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -187,7 +188,16 @@ void TfrmPadraoGrid::Initialize()
     if (m_created)
         return;
     m_created = true;
+    const QSize ownSize = size();
+    const bool sized = testAttribute(Qt::WA_Resized);
     RegisterApplicationForm(this);
+    if (auto *frame = qobject_cast<QMdiSubWindow *>(parentWidget()); frame && sized) {
+        // The MDI frame adds its title bar and borders around the screen's size.
+        frame->resize(ownSize);
+        if (frame->layout())
+            frame->layout()->activate();
+        frame->resize(frame->size() + (ownSize - size()));
+    }
     kvrGuard([this]() { FormCreate(); });
     enableScreenButtons();
 }

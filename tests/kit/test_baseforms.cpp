@@ -358,9 +358,15 @@ TEST(GridFormMdi, ChildOfTheMainFormAreaAndDestroyedWithItsFrame)
     main.setCentralWidget(area);
     main.show();
     SetMainForm(&main, area);
+    main.resize(1400, 900);
     QStringList log;
-    QPointer<TfrmTeste> form = TfrmPadraoGrid::Create<TfrmTeste>(&log);
-    form->show();
+    auto *created = new TfrmTeste(&log);
+    created->resize(1112, 471); // the screen's own size, set when it is built
+    created->Initialize();
+    QPointer<TfrmTeste> form = created;
+    form->FrameWindow()->show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->size(), QSize(1112, 471)) << "the frame fits around the screen's size";
     ASSERT_EQ(area->subWindowList().size(), 1);
     QPointer<QMdiSubWindow> frame = area->subWindowList().first();
     EXPECT_EQ(frame->widget(), form.data());
