@@ -17,6 +17,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLayout>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -198,6 +199,21 @@ void TfrmPadraoGrid::Initialize()
             frame->layout()->activate();
         frame->resize(frame->size() + (ownSize - size()));
     }
+    if (auto *frame = qobject_cast<QMdiSubWindow *>(parentWidget()); frame && frame->mdiArea()) {
+        // Only a change of the active child counts: the main window coming
+        // back from a dialog leaves the same child active.
+        connect(frame->mdiArea(), &QMdiArea::subWindowActivated, this,
+                [this, frame](QMdiSubWindow *window) {
+                    if (!window)
+                        return;
+                    if (window != frame) {
+                        m_activeChild = false;
+                    } else if (!m_activeChild) {
+                        m_activeChild = true;
+                        kvrGuard([this]() { FormActivate(); });
+                    }
+                });
+    }
     kvrGuard([this]() { FormCreate(); });
     enableScreenButtons();
 }
@@ -235,6 +251,8 @@ void TfrmPadraoGrid::FormCreate()
 {
     dtsPadraoStateChange();
 }
+
+void TfrmPadraoGrid::FormActivate() {}
 
 void TfrmPadraoGrid::FormClose(TCloseAction &Action)
 {
@@ -338,6 +356,13 @@ void TfrmPadraoGrid::sbtAjudaClick()
 void TfrmPadraoGrid::sbtFecharClick()
 {
     close();
+}
+
+bool TfrmPadraoGrid::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate && isWindow() && m_created)
+        kvrGuard([this]() { FormActivate(); });
+    return QWidget::event(event);
 }
 
 void TfrmPadraoGrid::closeEvent(QCloseEvent *event)

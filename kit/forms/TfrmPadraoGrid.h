@@ -91,6 +91,9 @@ protected:
 
     // Sets the tool bar for the state of dtsPadrao.
     virtual void FormCreate();
+    // The screen became the active MDI child (or, outside an MDI area, the
+    // active window). The base does nothing.
+    virtual void FormActivate();
     // Default action: caFree (the screen is destroyed).
     virtual void FormClose(TCloseAction &Action);
     // Record buttons and their menu items follow the data source's state.
@@ -111,6 +114,7 @@ protected:
     TClientDataSet *RecordDataSet() const;
 
     void closeEvent(QCloseEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
     TButtonFlat *addToolButton(const char *name, const QString &hint, int x, int icon,
@@ -122,4 +126,5 @@ private:
     QVBoxLayout *m_layout;
     int m_topPanels = 0;
     bool m_created = false;
+    bool m_activeChild = false;
 };

@@ -84,6 +84,7 @@ protected:
         m_log->append(QStringLiteral("FormCreate:%1").arg(edtCdImposto->objectName()));
         lblCodTela->setText(QStringLiteral("KVR99999"));
     }
+    void FormActivate() override { m_log->append(QStringLiteral("FormActivate:") + objectName()); }
     void FormClose(TCloseAction &Action) override
     {
         m_log->append(QStringLiteral("FormClose"));
@@ -377,6 +378,27 @@ TEST(GridFormMdi, ChildOfTheMainFormAreaAndDestroyedWithItsFrame)
     EXPECT_TRUE(form.isNull());
     EXPECT_TRUE(frame.isNull());
     EXPECT_TRUE(area->subWindowList().isEmpty());
+
+    // Activation runs when another child was active before.
+    QStringList activations;
+    QPointer<TfrmTeste> first = TfrmPadraoGrid::Create<TfrmTeste>(&activations);
+    first->setObjectName(QStringLiteral("primeira"));
+    QPointer<TfrmTeste> second = TfrmPadraoGrid::Create<TfrmTeste>(&activations);
+    second->setObjectName(QStringLiteral("segunda"));
+    first->FrameWindow()->show();
+    second->FrameWindow()->show();
+    activations.clear();
+    area->setActiveSubWindow(static_cast<QMdiSubWindow *>(first->FrameWindow()));
+    area->setActiveSubWindow(static_cast<QMdiSubWindow *>(first->FrameWindow()));
+    area->setActiveSubWindow(static_cast<QMdiSubWindow *>(second->FrameWindow()));
+    area->setActiveSubWindow(static_cast<QMdiSubWindow *>(first->FrameWindow()));
+    EXPECT_EQ(activations.filter(QStringLiteral("FormActivate")),
+              (QStringList{QStringLiteral("FormActivate:primeira"),
+                           QStringLiteral("FormActivate:segunda"),
+                           QStringLiteral("FormActivate:primeira")}));
+    delete first.data();
+    delete second.data();
+    ProcessDeletes();
 
     // Closed from its own button, the frame goes too.
     form = TfrmPadraoGrid::Create<TfrmTeste>(&log);
