@@ -27,9 +27,9 @@ void Catalog::checkTaxCode(const QString &code)
 
 const TaxInfo &Catalog::tax(const QString &code)
 {
-    const auto cached = m_taxes.constFind(code);
-    if (cached != m_taxes.constEnd())
-        return cached.value();
+    const auto cached = m_taxes.find(code);
+    if (cached != m_taxes.end())
+        return cached->second;
     checkTaxCode(code);
     QSqlQuery &query = m_storage.prepared(
         QStringLiteral("SELECT i.cdimposto, i.sgimposto, i.nmimposto, i.cdimpostonfe, f.familia "
@@ -55,7 +55,7 @@ const TaxInfo &Catalog::tax(const QString &code)
             info.csts.append(csts.value(0).toString());
         csts.finish();
     }
-    return m_taxes.insert(code, info).value();
+    return m_taxes.emplace(code, info).first->second;
 }
 
 bool Catalog::cfopExists(const QString &code)

@@ -5,6 +5,8 @@
 #include <QHash>
 #include <QString>
 
+#include <map>
+
 namespace kvr::server {
 
 class Storage;
@@ -26,7 +28,7 @@ public:
 
 private:
     Storage &m_storage;
-    QHash<QString, TaxInfo> m_taxes;
+    std::map<QString, TaxInfo> m_taxes; // stable references for callers
     QHash<QString, bool> m_cfops;
 };
 

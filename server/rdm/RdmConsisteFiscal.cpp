@@ -533,13 +533,16 @@ QByteArray RdmConsisteFiscal::cadAutoInsere(const QStringList &args)
                 combos.append({cfop, cst});
     if (!combos.isEmpty()) {
         qint64 number = rules.reserveNumbers(combos.size());
+        QList<QStringList> rows;
+        rows.reserve(combos.size());
         QStringList row = template_;
         for (const auto &combo : combos) {
             row[R::NRSEQCONSISTE] = RuleRepository::formatNumber(number++);
             row[R::CDFISCOPER] = combo.first;
             row[R::CDSITUTRIB] = combo.second;
-            rules.insert(row);
+            rows.append(row);
         }
+        rules.insertMany(rows);
     }
     transaction.commit();
     return affected(combos.size());

@@ -139,6 +139,30 @@ void RuleRepository::insert(const QStringList &row)
     m_storage.run(query);
 }
 
+void RuleRepository::insertMany(const QList<QStringList> &rows)
+{
+    // 50 rows of 17 values stay under every SQLite build's parameter limit.
+    constexpr qsizetype Batch = 50;
+    constexpr int Stored = R::FieldCount - R::CDIMPOSTO;
+    const QString tuple = QLatin1Char('(') + R::storedPlaceholders() + QLatin1Char(')');
+    for (qsizetype first = 0; first < rows.size(); first += Batch) {
+        const qsizetype count = std::min(Batch, rows.size() - first);
+        QStringList tuples;
+        for (qsizetype i = 0; i < count; ++i)
+            tuples.append(tuple);
+        QSqlQuery &query =
+            m_storage.prepared(QStringLiteral("INSERT INTO consistencia (%1) VALUES %2")
+                                   .arg(R::storedColumns(), tuples.join(QLatin1Char(','))));
+        for (qsizetype i = 0; i < count; ++i) {
+            const QStringList &row = rows.at(first + i);
+            for (int f = R::CDIMPOSTO; f < R::FieldCount; ++f)
+                query.bindValue(static_cast<int>(i * Stored + f - R::CDIMPOSTO),
+                                Storage::text(row.at(f)));
+        }
+        m_storage.run(query);
+    }
+}
+
 qint64 RuleRepository::reserveNumbers(qint64 count)
 {
     QSqlQuery &bump = m_storage.prepared(

@@ -31,6 +31,8 @@ public:
     void update(const QStringList &row);
     void remove(const QString &number);
     void insert(const QStringList &row);
+    // Inserts many rows, several per statement.
+    void insertMany(const QList<QStringList> &rows);
     // Reserves `count` consecutive rule numbers inside the current write
     // transaction; returns the first.
     qint64 reserveNumbers(qint64 count);

@@ -121,15 +121,27 @@ void seedCfops(Storage &storage)
         throw AppError(protocol::RpcError::Database,
                        QStringLiteral("Tabela de CFOP embutida não encontrada."));
     const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
-    QSqlQuery &insert = storage.prepared(
-        QStringLiteral("INSERT INTO cfop (cdcfoppadrao, dscfoppadrao) VALUES (?, ?)"));
+    QList<QPair<QString, QString>> cfops;
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QString line = lines.at(i).trimmed();
         const qsizetype sep = line.indexOf(QLatin1Char(';'));
-        if (sep <= 0)
-            continue;
-        insert.bindValue(0, Storage::text(line.left(sep)));
-        insert.bindValue(1, Storage::text(line.mid(sep + 1).left(500)));
+        if (sep > 0)
+            cfops.append({line.left(sep), line.mid(sep + 1).left(500)});
+    }
+    // Many rows per statement: one round trip per batch on a remote database.
+    constexpr qsizetype Batch = 100;
+    for (qsizetype first = 0; first < cfops.size(); first += Batch) {
+        const qsizetype count = std::min(Batch, cfops.size() - first);
+        QStringList rows;
+        for (qsizetype i = 0; i < count; ++i)
+            rows.append(QStringLiteral("(?, ?)"));
+        QSqlQuery &insert = storage.prepared(
+            QStringLiteral("INSERT INTO cfop (cdcfoppadrao, dscfoppadrao) VALUES %1")
+                .arg(rows.join(QStringLiteral(", "))));
+        for (qsizetype i = 0; i < count; ++i) {
+            insert.bindValue(static_cast<int>(2 * i), cfops.at(first + i).first);
+            insert.bindValue(static_cast<int>(2 * i + 1), cfops.at(first + i).second);
+        }
         storage.run(insert);
     }
 }

@@ -11,8 +11,10 @@ namespace kvr::test {
 enum class Backend { Sqlite, Postgres };
 
 // A fresh, empty database of one backend for one test: a file in a temporary
-// folder, or a new database on the PostgreSQL cluster named by KVR_TEST_PG_URL
-// (dropped again at the end).
+// folder, or a database on the PostgreSQL cluster named by KVR_TEST_PG_URL.
+// On PostgreSQL one database per test program is emptied for each test
+// (creating a database costs far more than dropping a few tables) and dropped
+// when the program ends; a second database at once gets its own.
 class TestDatabase final
 {
 public:
@@ -31,7 +33,8 @@ public:
     QSqlDatabase direct();
 
 private:
-    QSqlDatabase adminConnection();
+    bool createPostgres(const QString &name);
+    bool emptyPostgres(const QString &name);
 
     Backend m_backend;
     QTemporaryDir m_dir;
@@ -39,6 +42,7 @@ private:
     QString m_name;
     QString m_error;
     QString m_directName;
+    bool m_holdsShared = false;
 };
 
 } // namespace kvr::test
