@@ -118,7 +118,9 @@ void TfrmCadAuto::FormCreate()
 
 void TfrmCadAuto::FormShow()
 {
-    frmCadAuto->edtCdImposto->setFocus();
+    // The one instance of the run; a screen made outside criaCadAuto uses itself.
+    TfrmCadAuto *form = frmCadAuto ? frmCadAuto : this;
+    form->edtCdImposto->setFocus();
 }
 
 void TfrmCadAuto::FormClose(TCloseAction &Action)
