@@ -10,6 +10,7 @@
 #include "kit/net/TNetConnection.h"
 #include "kit/widgets/TBtnPesquisa.h"
 #include "kit/widgets/TButtonFlat.h"
+#include "tests/kit/ModalAnswer.h"
 #include "tests/module/Packets.h"
 
 #include <QAction>
@@ -20,6 +21,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QTabWidget>
+#include <QTemporaryDir>
 
 #include <memory>
 
@@ -148,6 +150,33 @@ TEST(MaintenanceScreen, CloseCancelsAPendingEditAndDestroysTheScreen)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(cancels, 1);
     EXPECT_TRUE(screen.isNull());
+}
+
+TEST(MaintenanceScreen, FiscalRegistrationsPopupOpensSiblingModules)
+{
+    auto screen = std::make_unique<TfrmConsisteFiscal>();
+    screen->show();
+    screen->btnCadFiscal->setEnabled(true);
+    screen->btnCadFiscal->Click();
+    EXPECT_TRUE(screen->pmnOpcaoCadFiscal->isVisible());
+    // Just below the button, left-aligned with it.
+    const QPoint expected = screen->panMenu->mapToGlobal(QPoint(
+        screen->btnCadFiscal->x(), screen->btnCadFiscal->y() + screen->btnCadFiscal->height()));
+    EXPECT_EQ(screen->pmnOpcaoCadFiscal->pos(), expected);
+    screen->pmnOpcaoCadFiscal->hide();
+
+    // Each item starts its sibling module through the host.
+    QTemporaryDir noModules;
+    SetModulesDir(noModules.path());
+    {
+        ModalAnswer answer;
+        screen->mnuOpcaoAliqCSTImp->trigger();
+        screen->mnuOpcaoDadosFiscCSTImposto->trigger();
+        EXPECT_EQ(answer.Texts(),
+                  (QStringList{QStringLiteral("Módulo KVR72300 não está instalado."),
+                               QStringLiteral("Módulo KVR72400 não está instalado.")}));
+    }
+    SetModulesDir(QString());
 }
 
 TEST(AutomaticScreen, Composition)
