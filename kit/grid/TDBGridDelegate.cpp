@@ -90,9 +90,11 @@ void TDBGridDelegate::setEditorData(QWidget *editor, const QModelIndex &index) c
     const TField *field = column ? column->Field() : nullptr;
     QLineEdit *edit = lineEditOf(editor);
     if (edit) {
-        // The starting text may be a longer display text ("Todos"); typing
-        // is held to the field width by the grid's key handling.
-        edit->setMaxLength(std::max(field ? field->Size() : 32767, int(text.size())));
+        // The starting text may be a longer display text ("Todos"), and a
+        // picked item is shown whole; typing is held to the field width by
+        // the grid's key handling.
+        if (!qobject_cast<QComboBox *>(editor))
+            edit->setMaxLength(std::max(field ? field->Size() : 32767, int(text.size())));
         edit->setText(text);
         edit->selectAll();
     }

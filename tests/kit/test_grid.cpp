@@ -488,6 +488,37 @@ TEST_F(GridTest, InsertKeyInsertsAndEscapeCancels)
     EXPECT_EQ(ds.RecordCount(), 4);
 }
 
+TEST_F(GridTest, TypingIntoAnEmptyGridInsertsUnlessRefused)
+{
+    ds.EmptyDataSet();
+    select(cDesc);
+    ds.BeforeInsert = [](TClientDataSet *) { throw EAbort(); };
+    QTest::keyClicks(&grid, "ab");
+    EXPECT_TRUE(ds.IsEmpty());
+    EXPECT_FALSE(grid.EditorOpen());
+
+    ds.BeforeInsert = nullptr;
+    QTest::keyClick(&grid, Qt::Key_A);
+    EXPECT_EQ(ds.state(), TClientDataSet::State::Insert);
+    ASSERT_TRUE(grid.EditorOpen());
+    QTest::keyClicks(editor(), "bc");
+    ds.Post();
+    EXPECT_EQ(ds.RecordCount(), 1);
+    EXPECT_EQ(f("DSCONSISTENCIA")->AsString(), "abc");
+}
+
+TEST_F(GridTest, AnUntouchedInsertedRowGoesWhenTheGridLosesFocus)
+{
+    QLineEdit elsewhere;
+    elsewhere.show();
+    QTest::keyClick(&grid, Qt::Key_Insert);
+    ASSERT_EQ(ds.RecordCount(), 5);
+    elsewhere.activateWindow();
+    elsewhere.setFocus();
+    QTRY_COMPARE(ds.RecordCount(), 4);
+    EXPECT_EQ(ds.state(), TClientDataSet::State::Browse);
+}
+
 TEST_F(GridTest, CtrlDeleteAsksBeforeDeleting)
 {
     QString asked;
@@ -540,6 +571,7 @@ TEST_P(GridPickList, StoresTheLeadingCharacters)
     ASSERT_NE(combo, nullptr);
     EXPECT_EQ(combo->count(), grid.Columns(GetParam().column)->PickList().size());
     combo->setCurrentIndex(GetParam().item);
+    EXPECT_EQ(combo->currentText(), grid.Columns(GetParam().column)->PickList()[GetParam().item]);
     QTest::keyClick(&grid, Qt::Key_Down); // leave the row: the pick is stored and posted
     EXPECT_EQ(ds.ChangeCount(), 1);
     EXPECT_EQ(ds.Value(0, grid.Columns(GetParam().column)->Field()->Index()),
