@@ -77,8 +77,15 @@ void ConnectionThread::run()
                     reply = protocol::encodeError(request.id, error.code(), error.message());
                 }
             }
-            if (storage)
+            if (storage) {
                 reply = dispatcher.handle(message);
+                if (storage->failedSinceLastCheck() && !storage->stillConnected()) {
+                    qCWarning(lcServer) << "database connection lost; reopening on the next call";
+                    dispatcher = Dispatcher();
+                    rdm.reset();
+                    storage.reset();
+                }
+            }
             if (!writeAll(socket, protocol::LineFramer::frame(reply)))
                 break;
         }

@@ -96,8 +96,16 @@ void Storage::rollback()
     query.exec(QStringLiteral("ROLLBACK"));
 }
 
+bool Storage::stillConnected()
+{
+    m_failed = false;
+    QSqlQuery query(m_db);
+    return query.exec(QStringLiteral("SELECT 1")) && query.next();
+}
+
 void Storage::fail(const QString &what, const QSqlError &error) const
 {
+    m_failed = true;
     const QString detail = error.text().trimmed();
     const bool busy = detail.contains(QLatin1String("locked"), Qt::CaseInsensitive) ||
                       detail.contains(QLatin1String("busy"), Qt::CaseInsensitive);

@@ -44,6 +44,11 @@ public:
     void commit();
     void rollback();
 
+    // After a failure: whether the connection still answers. A lost
+    // connection (database restarted, network cut) is then opened anew.
+    bool failedSinceLastCheck() const { return m_failed; }
+    bool stillConnected();
+
 protected:
     explicit Storage(const DatabaseUrl &url);
     virtual void configure(QSqlDatabase &db, const DatabaseUrl &url) = 0;
@@ -58,6 +63,7 @@ private:
     QString m_connectionName;
     QSqlDatabase m_db;
     std::map<QString, std::unique_ptr<QSqlQuery>> m_statements;
+    mutable bool m_failed = false;
 };
 
 } // namespace kvr::server

@@ -24,7 +24,8 @@ void configureFromUrl(QSqlDatabase &db, const QUrl &url, const QString &database
 }
 
 // Runs statements on the cluster through the admin URL, or on `database`.
-bool runOnCluster(const QStringList &statements, QString &error, const QString &database = QString())
+bool runOnCluster(const QStringList &statements, QString &error,
+                  const QString &database = QString())
 {
     const QString connection = QStringLiteral("kvr-test-admin-%1").arg(++g_counter);
     bool ok = true;
@@ -64,7 +65,8 @@ public:
         if (g_sharedName.isEmpty())
             return;
         QString error;
-        runOnCluster({QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(g_sharedName)}, error);
+        runOnCluster({QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(g_sharedName)},
+                     error);
         g_sharedName.clear();
     }
 };
@@ -86,7 +88,8 @@ TestDatabase::~TestDatabase()
         g_sharedInUse = false;
     } else if (m_backend == Backend::Postgres && !m_name.isEmpty()) {
         QString error;
-        runOnCluster({QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_name)}, error);
+        runOnCluster({QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_name)},
+                     error);
     }
 }
 
@@ -104,9 +107,10 @@ bool TestDatabase::createPostgres(const QString &name)
 
 bool TestDatabase::emptyPostgres(const QString &name)
 {
-    return runOnCluster({QStringLiteral("DROP TABLE IF EXISTS kvr_migracao, consistencia, contador, "
-                                        "cst, cst_familia, cfop, imposto CASCADE")},
-                        m_error, name);
+    return runOnCluster(
+        {QStringLiteral("DROP TABLE IF EXISTS kvr_migracao, consistencia, contador, "
+                        "cst, cst_familia, cfop, imposto CASCADE")},
+        m_error, name);
 }
 
 bool TestDatabase::create()
@@ -124,7 +128,8 @@ bool TestDatabase::create()
             const QString name =
                 QStringLiteral("kvr_test_%1").arg(QCoreApplication::applicationPid());
             QString ignored;
-            runOnCluster({QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name)}, ignored);
+            runOnCluster({QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name)},
+                         ignored);
             if (!createPostgres(name))
                 return false;
             g_sharedName = name;
@@ -135,7 +140,9 @@ bool TestDatabase::create()
         m_holdsShared = true;
         m_name = g_sharedName;
     } else {
-        m_name = QStringLiteral("kvr_test_%1_%2").arg(QCoreApplication::applicationPid()).arg(++g_counter);
+        m_name = QStringLiteral("kvr_test_%1_%2")
+                     .arg(QCoreApplication::applicationPid())
+                     .arg(++g_counter);
         if (!createPostgres(m_name)) {
             m_name.clear();
             return false;

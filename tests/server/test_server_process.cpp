@@ -4,6 +4,7 @@
 #include <QSqlQuery>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <csignal>
 
@@ -81,6 +82,25 @@ TEST_P(ServerProcessTest, WithoutSeedAnEmptyDatabaseStaysEmpty)
     ASSERT_TRUE(taxes.ok) << taxes.fault.message.toStdString();
     EXPECT_TRUE(packetOf(taxes).rows.empty());
     EXPECT_TRUE(packetOf(client.call(QStringLiteral("getCFOP"), {})).rows.empty());
+}
+
+TEST_P(ServerProcessTest, LostDatabaseConnectionIsReopened)
+{
+    if (GetParam() != Backend::Postgres)
+        GTEST_SKIP() << "an embedded SQLite file cannot drop its connection";
+    ASSERT_TRUE(call(QStringLiteral("getCFOP"), {}).ok);
+    QSqlQuery kill(m_db->direct());
+    ASSERT_TRUE(
+        kill.exec(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
+                                 "datname = current_database() AND pid <> pg_backend_pid()")));
+    const auto during = call(QStringLiteral("getImposto"), {QStringLiteral("01"), QString()});
+    if (!during.ok) {
+        EXPECT_EQ(during.fault.code, kvr::protocol::RpcError::Database);
+        QThread::msleep(50);
+        EXPECT_TRUE(m_server.standardError().contains(QStringLiteral("reopening")));
+    }
+    const auto after = call(QStringLiteral("getImposto"), {QStringLiteral("01"), QString()});
+    EXPECT_TRUE(after.ok) << after.fault.message.toStdString();
 }
 
 KVR_ON_BOTH_BACKENDS(ServerProcessTest);
