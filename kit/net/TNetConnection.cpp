@@ -21,7 +21,29 @@ constexpr int DefaultTimeoutMs = 120000;
 // An unreachable host should not hold the screen as long as a slow call may.
 constexpr int ConnectTimeoutMs = 15000;
 
-Q_LOGGING_CATEGORY(lcNet, "kvr.kit.net")
+Q_LOGGING_CATEGORY(lcNet, "kvr.kit.net", QtWarningMsg)
+
+// The socket's failure in words a user of this system reads.
+QString socketProblem(const QAbstractSocket *socket)
+{
+    switch (socket->error()) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return QStringLiteral("conexão recusada (o servidor de aplicação está em execução?)");
+    case QAbstractSocket::HostNotFoundError:
+        return QStringLiteral("endereço não encontrado");
+    case QAbstractSocket::RemoteHostClosedError:
+        return QStringLiteral("o servidor encerrou a conexão");
+    case QAbstractSocket::SocketTimeoutError:
+        return QStringLiteral("tempo de espera esgotado");
+    case QAbstractSocket::NetworkError:
+        return QStringLiteral("falha na rede");
+    case QAbstractSocket::SocketAccessError:
+        return QStringLiteral("acesso negado pelo sistema");
+    default:
+        break;
+    }
+    return socket->errorString();
+}
 
 } // namespace
 
@@ -143,7 +165,7 @@ void TNetConnection::SetConnected(bool connected)
     disconnect(failed);
     if (!Connected()) {
         d->connectProblem =
-            timedOut ? QStringLiteral("tempo de espera esgotado") : d->socket->errorString();
+            timedOut ? QStringLiteral("tempo de espera esgotado") : socketProblem(d->socket);
         d->socket->abort();
     }
 }
@@ -244,7 +266,7 @@ QVariant TNetConnection::Call(const QString &method, const QVariantList &args)
             return reply.result.toVariant();
         return fail(reply.fault.code, reply.fault.message);
     case Outcome::Dropped: {
-        const QString why = d->socket->errorString();
+        const QString why = socketProblem(d->socket);
         SetConnected(false);
         return fail(RpcError::Transport,
                     QStringLiteral("A conexão com o servidor de aplicação em %1 foi interrompida "

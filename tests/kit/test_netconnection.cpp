@@ -290,6 +290,9 @@ TEST(TNetConnection, UnreachableServerIsReportedInPortuguese)
         QStringLiteral("Não foi possível conectar ao servidor de aplicação em 127.0.0.1:%1: ")
             .arg(port)))
         << ErrorText(result).toStdString();
+    EXPECT_TRUE(ErrorText(result).endsWith(
+        QStringLiteral("conexão recusada (o servidor de aplicação está em execução?)")))
+        << ErrorText(result).toStdString();
     connection.SetThrowException(true);
     EXPECT_THROW(connection.Call(QStringLiteral("getImposto")), EKvrError);
 }
