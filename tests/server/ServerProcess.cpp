@@ -1,8 +1,10 @@
 #include "tests/server/ServerProcess.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QRegularExpression>
+#include <QThread>
 
 #include <csignal>
 
@@ -54,10 +56,20 @@ bool ServerProcess::start(const QString &dbUrl, const QStringList &extra)
     return false;
 }
 
-QString ServerProcess::standardError()
+QString ServerProcess::standardError(int waitMs)
 {
     if (m_process)
         m_stderr += QString::fromUtf8(m_process->readAllStandardError());
+    const QDeadlineTimer deadline(waitMs);
+    while (m_process && m_process->state() == QProcess::Running && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        const QByteArray more = m_process->readAllStandardError();
+        if (!more.isEmpty()) {
+            m_stderr += QString::fromUtf8(more);
+            break;
+        }
+        QThread::msleep(10);
+    }
     return m_stderr;
 }
 

@@ -24,7 +24,8 @@ public:
 
     quint16 port() const { return m_port; }
     QString errorText() const { return m_errors; }
-    QString standardError();
+    // Everything the server wrote to stderr so far, waiting up to `waitMs` for more.
+    QString standardError(int waitMs = 0);
 
     static QString binary();
 

@@ -1,10 +1,10 @@
 #include "tests/server/ServerTest.h"
 
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QSqlQuery>
 #include <QTcpServer>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <csignal>
 
@@ -96,8 +96,11 @@ TEST_P(ServerProcessTest, LostDatabaseConnectionIsReopened)
     const auto during = call(QStringLiteral("getImposto"), {QStringLiteral("01"), QString()});
     if (!during.ok) {
         EXPECT_EQ(during.fault.code, kvr::protocol::RpcError::Database);
-        QThread::msleep(50);
-        EXPECT_TRUE(m_server.standardError().contains(QStringLiteral("reopening")));
+        QString log;
+        const QDeadlineTimer deadline(3000);
+        while (!log.contains(QStringLiteral("reopening")) && !deadline.hasExpired())
+            log = m_server.standardError(100);
+        EXPECT_TRUE(log.contains(QStringLiteral("reopening"))) << log.toStdString();
     }
     const auto after = call(QStringLiteral("getImposto"), {QStringLiteral("01"), QString()});
     EXPECT_TRUE(after.ok) << after.fault.message.toStdString();
