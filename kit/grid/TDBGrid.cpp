@@ -128,6 +128,14 @@ void TDBGrid::bindDataSet()
     m_connections.clear();
     m_editor = nullptr;
     m_dataSet = ds;
+    if (ds) {
+        // Before the view's own handlers: an editor on rows about to go must
+        // not write into them while the view lets it go.
+        m_connections.push_back(
+            connect(ds, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] { dropEditor(); }));
+        m_connections.push_back(
+            connect(ds, &QAbstractItemModel::modelAboutToBeReset, this, [this] { dropEditor(); }));
+    }
     setModel(ds);
     if (ds) {
         // Connected after the view's own handlers, so they see a settled view.
@@ -147,8 +155,8 @@ void TDBGrid::bindDataSet()
                 applyColumns();
         }));
         m_connections.push_back(connect(ds, &TClientDataSet::updateRecord, this, [this] {
-            if (m_editor)
-                commitData(m_editor);
+            if (QWidget *editor = liveEditor())
+                commitData(editor);
         }));
         // After a post (already stored) or a cancel the editor's text is stale.
         m_connections.push_back(
@@ -341,6 +349,12 @@ void TDBGrid::syncCurrent()
     m_syncing = wasSyncing;
 }
 
+QWidget *TDBGrid::liveEditor() const
+{
+    // The view hides an editor it lets go (rows removed) before deleting it later.
+    return m_editor && !m_editor->isHidden() ? m_editor.data() : nullptr;
+}
+
 void TDBGrid::dropEditor()
 {
     if (!m_editor)
@@ -372,8 +386,8 @@ bool TDBGrid::leaveCell(int targetRow, int targetModelColumn)
         return true;
     const QModelIndex from = currentIndex();
     return kvrGuard([&] {
-        if (m_editor)
-            commitData(m_editor);
+        if (QWidget *editor = liveEditor())
+            commitData(editor);
         if (from.isValid() && targetModelColumn != from.column() && OnColExit)
             OnColExit(this);
         if (targetRow >= 0 && targetRow != m_dataSet->RecNo() &&
@@ -425,7 +439,7 @@ void TDBGrid::keyPressEvent(QKeyEvent *event)
     QChar key = typedChar(event);
     if (!key.isNull()) {
         event->accept();
-        if (m_editor)
+        if (liveEditor())
             return; // came up from the editor, which already handled it
         if (!fireKeyPress(key) || !open || !m_options.testFlag(dgEditing))
             return;
@@ -626,9 +640,11 @@ void TDBGrid::editorCreated(QWidget *editor)
     m_editor = editor;
 }
 
-void TDBGrid::assignFromEditor(int modelColumn, const QString &text)
+void TDBGrid::assignFromEditor(int modelRow, int modelColumn, const QString &text)
 {
-    if (!m_dataSet || !m_dataSet->Active() || modelColumn >= m_dataSet->FieldCount())
+    // Only into the row the dataset is on: anything else is a stale editor.
+    if (!m_dataSet || !m_dataSet->Active() || modelRow != m_dataSet->RecNo() ||
+        modelColumn >= m_dataSet->FieldCount())
         return;
     TField *field = m_dataSet->Fields(modelColumn);
     kvrGuard([&] {

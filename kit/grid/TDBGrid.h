@@ -79,7 +79,7 @@ public:
     TColumn *SelectedColumn() const;
 
     TCanvas *Canvas() { return &m_canvas; }
-    bool EditorOpen() const { return !m_editor.isNull(); }
+    bool EditorOpen() const { return liveEditor() != nullptr; }
 
     KeyPressEvent OnKeyPress;
     NotifyEvent OnColExit;
@@ -110,6 +110,7 @@ private:
     void syncCurrent();
     void focusField(TField *field);
     void dropEditor();
+    QWidget *liveEditor() const;
     int modelColumnOf(int column) const;
     int columnIndexOf(int modelColumn) const;
     void mapColumns();
@@ -121,7 +122,7 @@ private:
 
     // Called by the delegate.
     void editorCreated(QWidget *editor);
-    void assignFromEditor(int modelColumn, const QString &text);
+    void assignFromEditor(int modelRow, int modelColumn, const QString &text);
     void editButtonClicked();
     void drawCell(QPainter *painter, const QRect &rect, int modelRow, int modelColumn,
                   const QColor &background, bool selected, bool focused);

@@ -110,7 +110,7 @@ void TDBGridDelegate::setModelData(QWidget *editor, QAbstractItemModel *,
     const QString text = editorText(editor);
     if (text == editor->property(kStartText).toString())
         return;
-    m_grid->assignFromEditor(index.column(), text);
+    m_grid->assignFromEditor(index.row(), index.column(), text);
 }
 
 void TDBGridDelegate::updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,

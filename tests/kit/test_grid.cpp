@@ -627,6 +627,20 @@ TEST_F(GridTest, PostAndCancelFromOutsideCloseTheEditor)
     EXPECT_EQ(ds.state(), TClientDataSet::State::Browse);
 }
 
+TEST_F(GridTest, TypingRightAfterTheEditedRowWasDeletedEditsTheNextRow)
+{
+    select(cDesc);
+    QTest::keyClick(&grid, Qt::Key_A);
+    ASSERT_TRUE(grid.EditorOpen());
+    ds.Delete();
+    EXPECT_FALSE(grid.EditorOpen());
+    QTest::keyClick(&grid, Qt::Key_Z); // no event loop turn in between
+    ASSERT_TRUE(grid.EditorOpen());
+    ds.Post();
+    EXPECT_EQ(f("NRSEQCONSISTE")->AsString(), "0000000002");
+    EXPECT_EQ(f("DSCONSISTENCIA")->AsString(), "z");
+}
+
 TEST_F(GridTest, AColumnExitCheckCanRewriteTheValueAndRefocusTheField)
 {
     // As a screen does: pad the CFOP on leaving and keep the user there when it is bad.
