@@ -17,7 +17,9 @@ ServerProcess::~ServerProcess()
 
 QString ServerProcess::binary()
 {
-    return QDir(qEnvironmentVariable("KVR_BIN_DIR")).filePath(QStringLiteral("kvr-appserver"));
+    // Tests and the server are built into one folder; KVR_BIN_DIR names it under CTest.
+    const QString dir = qEnvironmentVariable("KVR_BIN_DIR", QCoreApplication::applicationDirPath());
+    return QDir(dir).filePath(QStringLiteral("kvr-appserver"));
 }
 
 bool ServerProcess::start(const QString &dbUrl, const QStringList &extra)
