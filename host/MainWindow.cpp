@@ -31,6 +31,8 @@ MainWindow::MainWindow(QWidget *parent)
 
     m_modulesMenu = menuBar()->addMenu(QStringLiteral("&Módulos"));
     m_modulesMenu->setObjectName(QStringLiteral("mnuModulos"));
+    // A module installed while the client runs shows up on the next look.
+    connect(m_modulesMenu, &QMenu::aboutToShow, this, &MainWindow::fillModulesMenu);
     m_windowMenu = menuBar()->addMenu(QStringLiteral("&Janela"));
     m_windowMenu->setObjectName(QStringLiteral("mnuJanela"));
     connect(m_windowMenu, &QMenu::aboutToShow, this, &MainWindow::fillWindowMenu);

@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -106,8 +107,21 @@ TEST_F(Client, UnloadWithOpenScreensThenLoadAgain)
             static_cast<QWidget **>(ModuleLoader::Instance().Resolve(kModule, "frmConsisteFiscal"));
         ASSERT_NE(variable, nullptr);
         EXPECT_EQ(*variable, screen.data());
+        // The automatic screen stays, hidden, after its first use.
+        QPointer<QWidget> dialog;
+        QTimer::singleShot(0, [&dialog]() {
+            dialog = QApplication::activeModalWidget();
+            if (dialog)
+                dialog->close();
+        });
+        reinterpret_cast<void (*)()>(ModuleLoader::Instance().Resolve(kModule, "criaCadAuto"))();
+        ASSERT_FALSE(dialog.isNull()) << round;
+        EXPECT_EQ(dialog->objectName(), QStringLiteral("frmCadAuto"));
+        EXPECT_FALSE(dialog->isVisible());
+
         ModuleLoader::Instance().Unload(kModule);
         EXPECT_TRUE(screen.isNull()) << round;
+        EXPECT_TRUE(dialog.isNull()) << round;
         EXPECT_TRUE(window.MdiArea()->subWindowList().isEmpty()) << round;
     }
 }

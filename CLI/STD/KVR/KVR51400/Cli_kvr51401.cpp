@@ -113,7 +113,9 @@ void TfrmCadAuto::createTaxPanel()
 void TfrmCadAuto::FormCreate()
 {
     TfrmRotiGeral::FormCreate();
-    edtCdImposto->setText(frmConsisteFiscal->edtCdImposto->text());
+    // The maintenance screen is always there when its button opens this one.
+    if (frmConsisteFiscal)
+        edtCdImposto->setText(frmConsisteFiscal->edtCdImposto->text());
 }
 
 void TfrmCadAuto::FormShow()
