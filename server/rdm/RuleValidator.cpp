@@ -125,6 +125,10 @@ void RuleValidator::check(QStringList &row, bool userRule)
             refuse(QStringLiteral("o campo %1 aceita no máximo %2 caracteres.")
                        .arg(R::name(f))
                        .arg(R::width(f)));
+        // Both databases must store the same texts; PostgreSQL refuses NUL.
+        for (const QChar c : row.at(f))
+            if (c.unicode() < 0x20)
+                refuse(QStringLiteral("o campo %1 contém caracteres de controle.").arg(R::name(f)));
     }
     if (!Catalog::isDigits(number, 10))
         refuse(QStringLiteral("número de consistência inválido: \"%1\".").arg(number));

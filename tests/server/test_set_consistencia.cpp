@@ -206,6 +206,7 @@ TEST_P(SetConsistenciaValues, ValuesOutsideTheirDomainsAreRefused)
         {"IDCONSISTELANC", "", "lançamento"},
         {"IDCONSISTEAPRO", "s", "aprovação"},
         {"IDBLOQADMI", "X", "bloqueado"},
+        {"DSCONSISTENCIA", "nulo \x01 aqui", "caracteres de controle"},
         {"IDCONSPREDEFI", "X", "predefinida"},
     };
     const QStringList old =
@@ -218,6 +219,9 @@ TEST_P(SetConsistenciaValues, ValuesOutsideTheirDomainsAreRefused)
         EXPECT_TRUE(response.fault.message.contains(QString::fromUtf8(c.messagePart)))
             << c.field << ": " << response.fault.message.toStdString();
     }
+    const RpcResponse withNul = saveWide(
+        {updateChange(old, withField(old, QStringLiteral("DSCONSISTENCIA"), QString(QChar(0))))});
+    EXPECT_EQ(withNul.fault.code, RpcError::Validation);
     const QString description(251, QLatin1Char('x'));
     const RpcResponse longText = saveWide(
         {updateChange(old, withField(old, QStringLiteral("DSCONSISTENCIA"), description))});
