@@ -34,7 +34,7 @@ void TColumn::SetTitle(const QString &title)
 void TColumn::SetWidth(int pixels)
 {
     m_width = pixels;
-    m_grid->columnsChanged();
+    m_grid->columnsChanged(this);
 }
 
 int TColumn::EffectiveWidth() const

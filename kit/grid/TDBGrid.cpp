@@ -91,6 +91,13 @@ TDBGrid::TDBGrid(QWidget *parent) : QTableView(parent)
         if (const int c = columnIndexOf(currentIndex().column()); c >= 0)
             m_selectedColumn = c;
     });
+    // A width the user gives a column outlives reloads.
+    connect(m_header, &QHeaderView::sectionResized, this, [this](int logical, int, int size) {
+        if (m_syncing || m_resetting)
+            return;
+        if (const TColumn *c = columnForModelColumn(logical))
+            m_userWidths[c->FieldName()] = size;
+    });
     SetOptions(Options(dgEditing | dgTitles | dgIndicator | dgColumnResize | dgColLines |
                        dgRowLines | dgTabs | dgConfirmDelete | dgCancelOnExit));
 }
@@ -133,14 +140,17 @@ void TDBGrid::bindDataSet()
         // not write into them while the view lets it go.
         m_connections.push_back(
             connect(ds, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] { dropEditor(); }));
-        m_connections.push_back(
-            connect(ds, &QAbstractItemModel::modelAboutToBeReset, this, [this] { dropEditor(); }));
+        m_connections.push_back(connect(ds, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+            dropEditor();
+            m_resetting = true;
+        }));
     }
     setModel(ds);
     if (ds) {
         // Connected after the view's own handlers, so they see a settled view.
         m_connections.push_back(connect(ds, &QAbstractItemModel::modelReset, this, [this] {
             m_editor = nullptr; // the view has already let its editors go
+            m_resetting = false;
             applyColumns();
             syncCurrent();
         }));
@@ -278,8 +288,10 @@ void TDBGrid::mapColumns()
                 m_columnOfModel[size_t(f->Index())] = int(i);
 }
 
-void TDBGrid::columnsChanged()
+void TDBGrid::columnsChanged(const TColumn *column)
 {
+    if (column)
+        m_userWidths.erase(column->FieldName());
     applyColumns();
 }
 
@@ -318,7 +330,9 @@ void TDBGrid::applyColumns()
         const int from = h->visualIndex(f->Index());
         if (from != position)
             h->moveSection(from, position);
-        h->resizeSection(f->Index(), c->EffectiveWidth());
+        const auto user = m_userWidths.find(c->FieldName());
+        h->resizeSection(f->Index(),
+                         user != m_userWidths.end() ? user->second : c->EffectiveWidth());
         ++position;
     }
     m_syncing = wasSyncing;

@@ -5,6 +5,7 @@
 #include <QTableView>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -105,7 +106,7 @@ private:
     friend class TDBGridDelegate;
 
     void bindDataSet();
-    void columnsChanged();
+    void columnsChanged(const TColumn *column = nullptr);
     void applyColumns();
     void syncCurrent();
     void focusField(TField *field);
@@ -136,6 +137,8 @@ private:
     Options m_options;
     int m_selectedColumn = 0;
     bool m_syncing = false;
+    bool m_resetting = false;
+    std::map<QString, int> m_userWidths; // field name -> width set by dragging
     bool m_replaying = false;
     TCanvas m_canvas;
     QPointer<QWidget> m_editor;

@@ -221,6 +221,18 @@ TEST_F(GridTest, ColumnsMovedByTheUserKeepTheirOrder)
     EXPECT_EQ(header->visualIndex(f("NRSEQCONSISTE")->Index()), int(cCst));
 }
 
+TEST_F(GridTest, AWidthGivenByTheUserOutlivesAReload)
+{
+    const int logical = f("DSCONSISTENCIA")->Index();
+    grid.horizontalHeader()->resizeSection(logical, 211); // as a drag does
+    ds.SetData(rulePacket({row("S", "0000000009")}));
+    EXPECT_EQ(grid.columnWidth(logical), 211);
+    grid.Columns(cDesc)->SetWidth(90); // the program's width wins again
+    EXPECT_EQ(grid.columnWidth(logical), 90);
+    ds.SetFiltered(true);
+    EXPECT_EQ(grid.columnWidth(logical), 90);
+}
+
 TEST_F(GridTest, AColumnWithoutItsFieldIsNotShown)
 {
     TColumn *ghost = grid.AddColumn("NAOEXISTE");
