@@ -53,7 +53,9 @@ QString MainWindow::ModuleTitle(const QString &code)
 
 void MainWindow::OpenModule(const QString &code)
 {
-    kvrGuard([&code]() { LoadBPL(code); });
+    // A module that failed while starting must not leave the busy pointer on.
+    if (!kvrGuard([&code]() { LoadBPL(code); }))
+        SetScreenCursor(0);
 }
 
 void MainWindow::Refresh()

@@ -48,9 +48,14 @@ struct ModuleLoader::Module
 
 ModuleLoader::ModuleLoader() = default;
 
-// Modules still loaded here stay mapped (QLibrary does not unload on
-// destruction): their Finalize must run while the application exists.
-ModuleLoader::~ModuleLoader() = default;
+ModuleLoader::~ModuleLoader()
+{
+    // Modules still loaded at process end stay mapped: their Finalize must
+    // run while the application exists (UnloadAll), and Qt's library
+    // bookkeeping may already be gone here.
+    for (auto &module : m_modules)
+        static_cast<void>(module->library.release());
+}
 
 ModuleLoader &ModuleLoader::Instance()
 {
