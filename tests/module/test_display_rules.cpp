@@ -88,7 +88,7 @@ TEST_P(DisplayRule, ShowsTheTextForDisplayAndForEditing)
     TField *field = rules->FieldByName(QString::fromLatin1(c.field));
     const QString expected = QString::fromUtf8(c.shown);
     EXPECT_EQ(field->DisplayText(), expected);
-    EXPECT_EQ(field->Text(false), expected);                    // the flag plays no part
+    EXPECT_EQ(field->Text(false), expected);                    // the flag changes nothing
     EXPECT_EQ(field->AsString(), QString::fromLatin1(c.value)); // display never changes data
 }
 
