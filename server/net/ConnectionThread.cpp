@@ -8,8 +8,11 @@
 #include "server/rpc/Dispatcher.h"
 #include "server/storage/Storage.h"
 
+#include <QDeadlineTimer>
 #include <QJsonValue>
 #include <QTcpSocket>
+
+#include <sys/socket.h>
 
 #include <memory>
 
@@ -18,6 +21,7 @@ namespace kvr::server {
 namespace {
 constexpr int PollMs = 100;
 constexpr int WriteWaitMs = 30000;
+constexpr int DrainMs = 2000;
 
 bool writeAll(QTcpSocket &socket, const QByteArray &line)
 {
@@ -27,6 +31,18 @@ bool writeAll(QTcpSocket &socket, const QByteArray &line)
         if (!socket.waitForBytesWritten(WriteWaitMs))
             return false;
     return true;
+}
+// Closing a socket with unread input resets the connection, and the peer may
+// then lose the reply still on its way. Stop sending, read until the peer
+// closes (or a short while), then close.
+void closeGently(QTcpSocket &socket)
+{
+    ::shutdown(static_cast<int>(socket.socketDescriptor()), SHUT_WR);
+    QDeadlineTimer deadline(DrainMs);
+    while (socket.state() == QAbstractSocket::ConnectedState && !deadline.hasExpired()) {
+        if (socket.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+            socket.readAll();
+    }
 }
 } // namespace
 
@@ -59,6 +75,7 @@ void ConnectionThread::run()
                                  QStringLiteral("Mensagem excede o limite de %1 bytes; a conexão "
                                                 "será encerrada.")
                                      .arg(m_messageLimit))));
+            closeGently(socket);
             break;
         }
         while (framer.hasMessage()) {

@@ -191,7 +191,7 @@ TEST_P(BadInput, OversizedMessageIsRefusedAndOnlyThatConnectionCloses)
     ASSERT_TRUE(offender.connectTo(small->port()));
     expectStillServing(bystander);
 
-    offender.sendRaw(QByteArray(5000, 'x'));
+    offender.sendRaw(QByteArray(300000, 'x'));
     const RpcResponse response = offender.readResponse();
     EXPECT_FALSE(response.ok);
     EXPECT_EQ(response.fault.code, RpcError::InvalidRequest);
