@@ -483,19 +483,19 @@ QByteArray RdmConsisteFiscal::cadAutoInsere(const QStringList &args)
     refuseIf(RuleValidator::problemFiscal(args.at(Fiscal)));
     refuseIf(RuleValidator::problemBlocked(args.at(Blocked)));
 
-    QStringList template_ = R::blankRow();
-    template_[R::CDIMPOSTO] = info.code;
-    template_[R::IDCONSATIVA] = QStringLiteral("S");
-    template_[R::IDENTRSAIDOP] = QStringLiteral("T");
-    template_[R::CDFISCAL] = RuleValidator::anyAsZero(args.at(Fiscal));
-    template_[R::IDTPBASECALC] = RuleValidator::anyAsZero(args.at(BaseSign));
-    template_[R::IDTPALIQUOTA] = RuleValidator::anyAsZero(args.at(RateSign));
-    template_[R::IDTPVRIMPOSTO] = RuleValidator::anyAsZero(args.at(TaxValueSign));
-    template_[R::IDCONSISTELANC] = args.at(AtEntry);
-    template_[R::IDCONSISTEAPRO] = args.at(AtApproval);
-    template_[R::IDBLOQADMI] = args.at(Blocked);
-    template_[R::IDCONSPREDEFI] = QStringLiteral("N");
-    if (firstCfop.isEmpty() && firstCst.isEmpty() && RuleValidator::isEmptyRule(template_))
+    QStringList blueprint = R::blankRow();
+    blueprint[R::CDIMPOSTO] = info.code;
+    blueprint[R::IDCONSATIVA] = QStringLiteral("S");
+    blueprint[R::IDENTRSAIDOP] = QStringLiteral("T");
+    blueprint[R::CDFISCAL] = RuleValidator::anyAsZero(args.at(Fiscal));
+    blueprint[R::IDTPBASECALC] = RuleValidator::anyAsZero(args.at(BaseSign));
+    blueprint[R::IDTPALIQUOTA] = RuleValidator::anyAsZero(args.at(RateSign));
+    blueprint[R::IDTPVRIMPOSTO] = RuleValidator::anyAsZero(args.at(TaxValueSign));
+    blueprint[R::IDCONSISTELANC] = args.at(AtEntry);
+    blueprint[R::IDCONSISTEAPRO] = args.at(AtApproval);
+    blueprint[R::IDBLOQADMI] = args.at(Blocked);
+    blueprint[R::IDCONSPREDEFI] = QStringLiteral("N");
+    if (firstCfop.isEmpty() && firstCst.isEmpty() && RuleValidator::isEmptyRule(blueprint))
         throw AppError::validation(RuleValidator::emptyRuleMessage());
 
     QStringList csts;
@@ -525,7 +525,7 @@ QByteArray RdmConsisteFiscal::cadAutoInsere(const QStringList &args)
         query.finish();
     }
     const QSet<QString> existing =
-        rules.keysOf(info.code, template_.at(R::CDFISCAL), template_.at(R::IDBLOQADMI));
+        rules.keysOf(info.code, blueprint.at(R::CDFISCAL), blueprint.at(R::IDBLOQADMI));
     QList<std::pair<QString, QString>> combos;
     for (const QString &cfop : cfops)
         for (const QString &cst : csts)
@@ -535,7 +535,7 @@ QByteArray RdmConsisteFiscal::cadAutoInsere(const QStringList &args)
         qint64 number = rules.reserveNumbers(combos.size());
         QList<QStringList> rows;
         rows.reserve(combos.size());
-        QStringList row = template_;
+        QStringList row = blueprint;
         for (const auto &combo : combos) {
             row[R::NRSEQCONSISTE] = RuleRepository::formatNumber(number++);
             row[R::CDFISCOPER] = combo.first;
