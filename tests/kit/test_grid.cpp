@@ -788,6 +788,21 @@ TEST_F(GridTest, TheSelectedCellIsDrawnWithTheHighlightBrush)
     EXPECT_EQ(QColor(shot.pixel(r.center())), brush);
 }
 
+TEST_F(GridTest, FailingPaintHandlersNeverBreakThePaint)
+{
+    f("CDFISCAL")->OnGetText = [](TField *, QString &, bool) { throw EKvrError("falha no texto"); };
+    int drawn = 0;
+    grid.OnDrawColumnCell = [&](TDBGrid *, const QRect &, int, TColumn *, TDBGrid::DrawState) {
+        ++drawn;
+        throw EKvrError("falha no desenho");
+    };
+    grid.viewport()->grab();
+    EXPECT_GT(drawn, 8);
+    // The cell falls back to the stored code.
+    EXPECT_EQ(ds.data(ds.index(0, f("CDFISCAL")->Index())), "1");
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
 TEST_F(GridTest, ScrollingALargeDataSetAsksOnlyForShownCells)
 {
     QList<QStringList> rows;
