@@ -6,6 +6,7 @@
 
 #include <QEventLoop>
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QLoggingCategory>
 #include <QTcpSocket>
@@ -262,8 +263,12 @@ QVariant TNetConnection::Call(const QString &method, const QVariantList &args)
 
     switch (outcome) {
     case Outcome::Replied:
-        if (reply.ok)
-            return reply.result.toVariant();
+        if (reply.ok) {
+            // A packet stays a JSON object: the dataset reads it as it is,
+            // which spares converting every value of a large packet.
+            return reply.result.isObject() ? QVariant::fromValue(reply.result.toObject())
+                                           : reply.result.toVariant();
+        }
         return fail(reply.fault.code, reply.fault.message);
     case Outcome::Dropped: {
         const QString why = socketProblem(d->socket);

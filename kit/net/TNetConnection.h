@@ -25,7 +25,8 @@ private:
 // One socket connection to the application server. Calls are synchronous:
 // while one waits, user input is held back but painting (the busy animation)
 // goes on. A result is the reply's value as a QVariant (a packet is a
-// QVariantMap, an array a QVariantList). A failure (server error, no
+// QJsonObject, which TClientDataSet::SetData takes and toMap() converts; an
+// array is a QVariantList). A failure (server error, no
 // connection, bad reply) comes back as a QVariant holding TServerError when
 // ThrowException is false, and is raised as EKvrError when it is true.
 class TNetConnection : public QObject

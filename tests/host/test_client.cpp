@@ -4,9 +4,10 @@
 #include "kit/host/HostServices.h"
 #include "kit/host/ModuleLoader.h"
 #include "kit/net/TNetConnection.h"
-#include "tests/host/AppServerProcess.h"
+#include "tests/common/AppServerProcess.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>

@@ -1,7 +1,7 @@
 #include "kit/core/Consiste.h"
 #include "kit/data/TClientDataSet.h"
 #include "kit/net/TNetConnection.h"
-#include "tests/host/AppServerProcess.h"
+#include "tests/common/AppServerProcess.h"
 #include "tests/kit/ModalAnswer.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "tests/server/RpcClient.h"
-#include "tests/server/ServerProcess.h"
+#include "tests/common/ServerProcess.h"
 #include "tests/server/TestDatabase.h"
 
 #include <QJsonArray>

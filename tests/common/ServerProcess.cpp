@@ -1,4 +1,4 @@
-#include "tests/server/ServerProcess.h"
+#include "tests/common/ServerProcess.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
