@@ -5,7 +5,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${KVR_BUILD_DIR:-$top/build}
 "$top/scripts/deps.sh"
-"$top/scripts/build.sh"
+"$top/scripts/build.sh" kvr-appserver kvr-client kvr51400
 
 datadir=${XDG_DATA_HOME:-$HOME/.local/share}/kvr
 mkdir -p "$datadir"
