@@ -381,26 +381,22 @@ struct JsonCells
     }
 };
 
-std::vector<PacketField> readFields(const QVariantList &list)
+QVariantMap asObject(const QVariant &item)
 {
-    std::vector<PacketField> out;
-    for (const QVariant &item : list) {
-        const QVariantMap m = item.toMap();
-        PacketField f;
-        f.name = m.value(QStringLiteral("name")).toString();
-        f.size = m.value(QStringLiteral("size")).toInt();
-        if (f.name.isEmpty())
-            packetError(QStringLiteral("campo sem nome."));
-        out.push_back(f);
-    }
-    return out;
+    return item.toMap();
 }
 
-std::vector<PacketField> readFields(const QJsonArray &list)
+QJsonObject asObject(const QJsonValue &item)
+{
+    return item.toObject();
+}
+
+// Field list of a packet, given as variants or as JSON.
+template <typename List> std::vector<PacketField> readFields(const List &list)
 {
     std::vector<PacketField> out;
-    for (const QJsonValue &item : list) {
-        const QJsonObject m = item.toObject();
+    for (const auto &item : list) {
+        const auto m = asObject(item);
         PacketField f;
         f.name = m.value(QStringLiteral("name")).toString();
         f.size = m.value(QStringLiteral("size")).toInt();
