@@ -727,23 +727,10 @@ void TClientDataSet::SetFilter(const QString &expression)
         return;
     }
     FilterExpression compiled = d->compile(expression);
-    if (d->state == State::Inactive) {
+    refilter([&] {
         d->filterText = expression;
         d->filter = std::move(compiled);
-        return;
-    }
-    d->checkBrowseMode();
-    d->fire(BeforeScroll);
-    beginResetModel();
-    d->filterText = expression;
-    d->filter = std::move(compiled);
-    d->rebuildVisible();
-    d->cur = d->visible.empty() ? -1 : 0;
-    d->bof = true;
-    d->eof = d->visible.empty();
-    endResetModel();
-    Q_EMIT currentChanged(d->cur);
-    d->fire(AfterScroll);
+    });
 }
 
 bool TClientDataSet::Filtered() const
@@ -754,16 +741,23 @@ bool TClientDataSet::Filtered() const
 void TClientDataSet::SetFiltered(bool on)
 {
     FilterExpression compiled = on ? d->compile(d->filterText) : FilterExpression();
-    if (d->state == State::Inactive) {
+    refilter([&] {
         d->filtered = on;
         d->filter = std::move(compiled);
+    });
+}
+
+// Applies a filter change; an open dataset lands on its first visible row.
+void TClientDataSet::refilter(const std::function<void()> &change)
+{
+    if (d->state == State::Inactive) {
+        change();
         return;
     }
     d->checkBrowseMode();
     d->fire(BeforeScroll);
     beginResetModel();
-    d->filtered = on;
-    d->filter = std::move(compiled);
+    change();
     d->rebuildVisible();
     d->cur = d->visible.empty() ? -1 : 0;
     d->bof = true;

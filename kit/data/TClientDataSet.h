@@ -131,6 +131,8 @@ Q_SIGNALS:
     void updateRecord();
 
 private:
+    void refilter(const std::function<void()> &change);
+
     friend class TField;
     QString fieldValue(int field) const;
     void setFieldValue(int field, const QString &value);
