@@ -140,3 +140,14 @@ private:
     struct Private;
     std::unique_ptr<Private> d;
 };
+
+// Wires a form's member function as the display handler of a field.
+template <class Form>
+void BindGetText(TClientDataSet *dataSet, const char *fieldName, Form *form,
+                 void (Form::*handler)(TField *, QString &, bool))
+{
+    dataSet->FieldByName(QString::fromLatin1(fieldName))->OnGetText =
+        [form, handler](TField *sender, QString &text, bool displayText) {
+            (form->*handler)(sender, text, displayText);
+        };
+}

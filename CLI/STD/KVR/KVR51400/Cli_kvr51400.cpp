@@ -125,22 +125,24 @@ void TfrmConsisteFiscal::createRecords()
     cdsConsistencias = new TClientDataSet(this);
     cdsConsistencias->setObjectName(QStringLiteral("cdsConsistencias"));
     RuleRecords::DeclareMaintenanceRules(cdsConsistencias);
-    auto display = [this](const char *field,
-                          void (TfrmConsisteFiscal::*handler)(TField *, QString &, bool)) {
-        cdsConsistencias->FieldByName(QString::fromLatin1(field))->OnGetText =
-            [this, handler](TField *sender, QString &text, bool displayText) {
-                (this->*handler)(sender, text, displayText);
-            };
-    };
-    display("IDENTRSAIDOP", &TfrmConsisteFiscal::cdsConsistenciasIDENTRSAIDOPGetText);
-    display("CDFISCOPER", &TfrmConsisteFiscal::cdsConsistenciasCDFISCOPERGetText);
-    display("CDCST1DIGT", &TfrmConsisteFiscal::cdsConsistenciasCDCST1DIGTGetText);
-    display("CDSITUTRIB", &TfrmConsisteFiscal::cdsConsistenciasCDSITUTRIBGetText);
-    display("CDFISCAL", &TfrmConsisteFiscal::cdsConsistenciasCDFISCALGetText);
-    display("IDTPBASECALC", &TfrmConsisteFiscal::cdsConsistenciasIDTPBASECALCGetText);
-    display("IDTPALIQUOTA", &TfrmConsisteFiscal::cdsConsistenciasIDTPALIQUOTAGetText);
-    display("IDTPVRIMPOSTO", &TfrmConsisteFiscal::cdsConsistenciasIDTPVRIMPOSTOGetText);
-    display("CDTPCREDPICOITE", &TfrmConsisteFiscal::cdsConsistenciasCDTPCREDPICOITEGetText);
+    BindGetText(cdsConsistencias, "IDENTRSAIDOP", this,
+                &TfrmConsisteFiscal::cdsConsistenciasIDENTRSAIDOPGetText);
+    BindGetText(cdsConsistencias, "CDFISCOPER", this,
+                &TfrmConsisteFiscal::cdsConsistenciasCDFISCOPERGetText);
+    BindGetText(cdsConsistencias, "CDCST1DIGT", this,
+                &TfrmConsisteFiscal::cdsConsistenciasCDCST1DIGTGetText);
+    BindGetText(cdsConsistencias, "CDSITUTRIB", this,
+                &TfrmConsisteFiscal::cdsConsistenciasCDSITUTRIBGetText);
+    BindGetText(cdsConsistencias, "CDFISCAL", this,
+                &TfrmConsisteFiscal::cdsConsistenciasCDFISCALGetText);
+    BindGetText(cdsConsistencias, "IDTPBASECALC", this,
+                &TfrmConsisteFiscal::cdsConsistenciasIDTPBASECALCGetText);
+    BindGetText(cdsConsistencias, "IDTPALIQUOTA", this,
+                &TfrmConsisteFiscal::cdsConsistenciasIDTPALIQUOTAGetText);
+    BindGetText(cdsConsistencias, "IDTPVRIMPOSTO", this,
+                &TfrmConsisteFiscal::cdsConsistenciasIDTPVRIMPOSTOGetText);
+    BindGetText(cdsConsistencias, "CDTPCREDPICOITE", this,
+                &TfrmConsisteFiscal::cdsConsistenciasCDTPCREDPICOITEGetText);
     dtsConsistencias = new TDataSource(this);
     dtsConsistencias->setObjectName(QStringLiteral("dtsConsistencias"));
     dtsConsistencias->SetDataSet(cdsConsistencias);

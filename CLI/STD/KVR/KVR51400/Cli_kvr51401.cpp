@@ -54,18 +54,15 @@ void TfrmCadAuto::createRecords()
     cdsConsistencias = new TClientDataSet(this);
     cdsConsistencias->setObjectName(QStringLiteral("cdsConsistencias"));
     RuleRecords::DeclareAutomaticRules(cdsConsistencias);
-    auto display = [this](const char *field,
-                          void (TfrmCadAuto::*handler)(TField *, QString &, bool)) {
-        cdsConsistencias->FieldByName(QString::fromLatin1(field))->OnGetText =
-            [this, handler](TField *sender, QString &text, bool displayText) {
-                (this->*handler)(sender, text, displayText);
-            };
-    };
-    display("CDSITUTRIB", &TfrmCadAuto::cdsConsistenciasCDSITUTRIBGetText);
-    display("CDFISCAL", &TfrmCadAuto::cdsConsistenciasCDFISCALGetText);
-    display("IDTPALIQUOTA", &TfrmCadAuto::cdsConsistenciasIDTPALIQUOTAGetText);
-    display("IDTPVRIMPOSTO", &TfrmCadAuto::cdsConsistenciasIDTPVRIMPOSTOGetText);
-    display("IDTPBASECALC", &TfrmCadAuto::cdsConsistenciasIDTPBASECALCGetText);
+    BindGetText(cdsConsistencias, "CDSITUTRIB", this,
+                &TfrmCadAuto::cdsConsistenciasCDSITUTRIBGetText);
+    BindGetText(cdsConsistencias, "CDFISCAL", this, &TfrmCadAuto::cdsConsistenciasCDFISCALGetText);
+    BindGetText(cdsConsistencias, "IDTPALIQUOTA", this,
+                &TfrmCadAuto::cdsConsistenciasIDTPALIQUOTAGetText);
+    BindGetText(cdsConsistencias, "IDTPVRIMPOSTO", this,
+                &TfrmCadAuto::cdsConsistenciasIDTPVRIMPOSTOGetText);
+    BindGetText(cdsConsistencias, "IDTPBASECALC", this,
+                &TfrmCadAuto::cdsConsistenciasIDTPBASECALCGetText);
     dtsConsistencias = new TDataSource(this);
     dtsConsistencias->setObjectName(QStringLiteral("dtsConsistencias"));
     dtsConsistencias->SetDataSet(cdsConsistencias);
