@@ -1089,6 +1089,6 @@ bool TClientDataSet::setData(const QModelIndex &index, const QVariant &value, in
     if (role != Qt::EditRole || !index.isValid() || index.row() != d->cur || !d->editing() ||
         index.column() >= d->fieldCount())
         return false;
-    setFieldValue(index.column(), value.toString());
+    d->fields[size_t(index.column())]->SetText(value.toString());
     return true;
 }

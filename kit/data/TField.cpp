@@ -35,6 +35,14 @@ QString TField::Text(bool displayText) const
     return text;
 }
 
+void TField::SetText(const QString &text)
+{
+    if (OnSetText)
+        OnSetText(this, text);
+    else
+        SetAsString(text);
+}
+
 void TField::FocusControl()
 {
     Q_EMIT m_dataSet->focusFieldRequested(this);

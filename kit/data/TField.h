@@ -15,6 +15,9 @@ public:
     // Display handler: (field, output text, display flag). The flag is true
     // for a cell's text and false for the starting text of an in-place edit.
     using GetTextEvent = std::function<void(TField *field, QString &text, bool displayText)>;
+    // Text handler: (field, text typed or picked in a control); it assigns
+    // the field itself.
+    using SetTextEvent = std::function<void(TField *field, const QString &text)>;
 
     TField(TClientDataSet *dataSet, int index, QString name, int size);
 
@@ -41,7 +44,11 @@ public:
     QString Text(bool displayText = true) const;
     QString DisplayText() const { return Text(true); }
 
+    // Assigns a text entered in a control, via OnSetText when there is one.
+    void SetText(const QString &text);
+
     GetTextEvent OnGetText;
+    SetTextEvent OnSetText;
 
     // Asks the data-aware controls showing this field to focus it.
     void FocusControl();
