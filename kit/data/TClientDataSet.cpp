@@ -267,7 +267,15 @@ struct TClientDataSet::Private
         changeCount = 0;
     }
 
-    // Removes a stored row from the model and the visible list.
+    // Takes a row out of the view only: it stays held, with its change.
+    void hideRow(int visibleIndex)
+    {
+        q->beginRemoveRows(QModelIndex(), visibleIndex, visibleIndex);
+        visible.erase(visible.begin() + visibleIndex);
+        q->endRemoveRows();
+    }
+
+    // Drops a stored row (deleted, or an insert cancelled) and its place in the view.
     void removeRow(int visibleIndex)
     {
         const int row = visible[size_t(visibleIndex)];
@@ -858,9 +866,10 @@ void TClientDataSet::Post()
     d->state = State::Browse;
     Q_EMIT dataChanged(index(visibleIndex, 0), index(visibleIndex, d->fieldCount() - 1));
 
-    // A posted row that no longer passes the filter leaves the view.
+    // A posted row that no longer passes the filter leaves the view, not the
+    // dataset: its change still goes out with the delta.
     if (!d->passes(row)) {
-        d->removeRow(visibleIndex);
+        d->hideRow(visibleIndex);
         d->cur = std::min(visibleIndex, int(d->visible.size()) - 1);
         Q_EMIT currentChanged(d->cur);
     }

@@ -74,7 +74,8 @@ public:
     // binds tighter), not and parentheses allowed. An expression that cannot
     // be parsed is an EKvrError when the filter is switched on. Switching the
     // filter, or changing it while on, goes to the first visible row and runs
-    // BeforeScroll/AfterScroll. A posted row that fails the filter leaves the view.
+    // BeforeScroll/AfterScroll. A posted row that fails the filter leaves the
+    // view only: it is still held (TotalRecordCount) and its change stays.
     QString Filter() const;
     void SetFilter(const QString &expression);
     bool Filtered() const;

@@ -4,6 +4,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
 
@@ -15,6 +16,18 @@
 inline void PrintTo(const QString &text, std::ostream *os)
 {
     *os << '"' << text.toStdString() << '"';
+}
+
+// Delta entries print as JSON.
+inline void PrintTo(const QVariant &value, std::ostream *os)
+{
+    const QJsonValue json = QJsonValue::fromVariant(value);
+    if (json.isArray())
+        *os << QJsonDocument(json.toArray()).toJson(QJsonDocument::Compact).toStdString();
+    else if (json.isObject())
+        *os << QJsonDocument(json.toObject()).toJson(QJsonDocument::Compact).toStdString();
+    else
+        *os << value.toString().toStdString();
 }
 
 namespace {
@@ -433,19 +446,175 @@ TEST_F(DataSetTest, FilterSetWhileClosedAppliesOnLoad)
     EXPECT_EQ(nr(), "");
 }
 
-TEST_F(DataSetTest, PostedRowThatFailsTheFilterLeavesTheView)
+// A row that leaves the filter leaves only the view: its data and its change
+// stay for the delta. Filter "B" shows rules 1, 3 and 5; each case starts on 3.
+QStringList with(QStringList row, const QList<QPair<const char *, const char *>> &values)
 {
+    for (const auto &[name, value] : values)
+        for (int i = 0; i < int(std::size(kRuleFields)); ++i)
+            if (qstrcmp(kRuleFields[i].name, name) == 0)
+                row[i] = QString::fromUtf8(value);
+    return row;
+}
+
+// Delta entries as the dataset builds them: values as QVariantList.
+QVariantMap change(const char *op, const QStringList &old, const QStringList &posted = {})
+{
+    QVariantMap entry{{"op", op}};
+    if (!old.isEmpty())
+        entry.insert("old", QVariant(old).toList());
+    if (!posted.isEmpty())
+        entry.insert("new", QVariant(posted).toList());
+    return entry;
+}
+
+QVariantMap update(const QStringList &old, const QStringList &posted)
+{
+    return change("update", old, posted);
+}
+
+QVariantMap deletion(const QStringList &old)
+{
+    return change("delete", old);
+}
+
+struct LeaveCase
+{
+    const char *name;
+    std::function<void(TClientDataSet &)> steps;
+    const char *visible; // last digits of the rules shown afterwards
+    int total;
+    QVariantList changes;
+};
+
+void PrintTo(const LeaveCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class DataSetLeavesFilter : public DataSetTest, public ::testing::WithParamInterface<LeaveCase>
+{
+};
+
+void set(TClientDataSet &ds, const char *name, const char *value)
+{
+    ds.FieldByName(QString::fromLatin1(name))->SetAsString(QString::fromUtf8(value));
+}
+
+void post(TClientDataSet &ds, const char *name, const char *value)
+{
+    ds.Edit();
+    set(ds, name, value);
+    ds.Post();
+}
+
+void toRule3Unfiltered(TClientDataSet &ds)
+{
+    ds.SetFiltered(false);
+    ASSERT_TRUE(ds.Locate("NRSEQCONSISTE", "0000000003"));
+}
+
+TEST_P(DataSetLeavesFilter, KeepsTheRowAndItsChange)
+{
+    const LeaveCase &c = GetParam();
     ds.SetData(packet(fiveRules()));
     ds.SetFilter("IDBLOQADMI = 'B'");
     ds.SetFiltered(true);
-    ds.Next(); // rule 3
-    ds.Edit();
-    f("IDBLOQADMI")->SetAsString("A");
-    ds.Post();
-    EXPECT_EQ(ds.RecordCount(), 2);
-    EXPECT_EQ(nr(), "0000000005");
-    EXPECT_EQ(ds.ChangeCount(), 1);
+    ds.Next();
+    ASSERT_EQ(nr(), "0000000003");
+    c.steps(ds);
+
+    QString seen;
+    for (ds.First(); !ds.Eof(); ds.Next())
+        seen += nr().right(1);
+    EXPECT_EQ(seen, QString::fromLatin1(c.visible));
+    EXPECT_EQ(ds.RecordCount(), seen.size());
+    EXPECT_EQ(ds.rowCount(), seen.size());
+    EXPECT_EQ(ds.TotalRecordCount(), c.total);
+    EXPECT_EQ(ds.ChangeCount(), c.changes.size());
+    EXPECT_EQ(changes(), c.changes);
+
+    ds.SetFiltered(false); // every row held comes back
+    EXPECT_EQ(ds.RecordCount(), c.total);
 }
+
+const QStringList kRule1 = rule("0000000001", "B");
+const QStringList kRule3 = rule("0000000003", "B", "S");
+
+INSTANTIATE_TEST_SUITE_P(
+    Posts, DataSetLeavesFilter,
+    ::testing::Values(
+        LeaveCase{"PostedOut",
+                  [](TClientDataSet &ds) {
+                      post(ds, "IDBLOQADMI", "A");
+                      EXPECT_EQ(ds.FieldByName("NRSEQCONSISTE")->AsString(), "0000000005");
+                  },
+                  "15",
+                  5,
+                  {update(kRule3, with(kRule3, {{"IDBLOQADMI", "A"}}))}},
+        LeaveCase{"PostedTwiceTheLastOut",
+                  [](TClientDataSet &ds) {
+                      post(ds, "DSCONSISTENCIA", "mudada");
+                      post(ds, "IDBLOQADMI", "A");
+                  },
+                  "15",
+                  5,
+                  {update(kRule3,
+                          with(kRule3, {{"DSCONSISTENCIA", "mudada"}, {"IDBLOQADMI", "A"}}))}},
+        LeaveCase{"OutThenPostedAgainUnfiltered",
+                  [](TClientDataSet &ds) {
+                      post(ds, "IDBLOQADMI", "A");
+                      toRule3Unfiltered(ds);
+                      post(ds, "CDFISCAL", "2");
+                      ds.SetFiltered(true);
+                  },
+                  "15",
+                  5,
+                  {update(kRule3, with(kRule3, {{"IDBLOQADMI", "A"}, {"CDFISCAL", "2"}}))}},
+        LeaveCase{"OutThenBackAsLoaded",
+                  [](TClientDataSet &ds) {
+                      post(ds, "IDBLOQADMI", "A");
+                      toRule3Unfiltered(ds);
+                      post(ds, "IDBLOQADMI", "B");
+                      ds.SetFiltered(true);
+                  },
+                  "135",
+                  5,
+                  {}},
+        LeaveCase{"OutThenDeletedUnfiltered",
+                  [](TClientDataSet &ds) {
+                      post(ds, "IDBLOQADMI", "A");
+                      toRule3Unfiltered(ds);
+                      ds.Delete();
+                      ds.SetFiltered(true);
+                  },
+                  "15",
+                  4,
+                  {deletion(kRule3)}},
+        LeaveCase{"OutThenAnEarlierRowDeleted",
+                  [](TClientDataSet &ds) {
+                      post(ds, "IDBLOQADMI", "A");
+                      ds.First();
+                      ds.Delete();
+                  },
+                  "5",
+                  4,
+                  {update(kRule3, with(kRule3, {{"IDBLOQADMI", "A"}})), deletion(kRule1)}},
+        LeaveCase{"DeletedWhileFiltered", [](TClientDataSet &ds) { ds.Delete(); }, "15", 4,
+                  {deletion(kRule3)}},
+        LeaveCase{"InsertedOutside",
+                  [](TClientDataSet &ds) {
+                      ds.Append();
+                      set(ds, "NRSEQCONSISTE", "0000000009");
+                      set(ds, "IDBLOQADMI", "A");
+                      ds.Post();
+                  },
+                  "135",
+                  6,
+                  {change("insert", {},
+                          with(QStringList(18, QString()),
+                               {{"NRSEQCONSISTE", "0000000009"}, {"IDBLOQADMI", "A"}}))}}),
+    [](const ::testing::TestParamInfo<LeaveCase> &info) { return std::string(info.param.name); });
 
 // Assignments keep the leading characters up to the field width.
 struct Truncation
