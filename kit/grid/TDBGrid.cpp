@@ -536,6 +536,9 @@ bool TDBGrid::eventFilter(QObject *watched, QEvent *event)
             if (auto *combo = qobject_cast<QComboBox *>(watched);
                 combo && !keyEvent->modifiers().testFlag(Qt::AltModifier)) {
                 keyPressEvent(keyEvent);
+                // The view leaves arrow keys ignored; an ignored key would go
+                // on up to the grid and move a second row.
+                keyEvent->accept();
                 return true;
             }
             return false;

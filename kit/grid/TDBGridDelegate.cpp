@@ -52,6 +52,9 @@ QWidget *TDBGridDelegate::createEditor(QWidget *parent, const QStyleOptionViewIt
         auto *combo = new QComboBox(parent);
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
+        // Typed text is taken as typed: completing "5" to "50 - ..." would
+        // store a code the user never typed. Only a pick assigns an item.
+        combo->setCompleter(nullptr);
         combo->addItems(column->PickList());
         combo->setFrame(false);
         editor = combo;

@@ -5,8 +5,9 @@
 class TDBGrid;
 
 // Cell painting and in-place editors of a data grid: a line edit limited to
-// the field's width, an editable drop-down for a column with a pick list,
-// and a line edit with an ellipsis button for a column that asks for one.
+// the field's width, an editable drop-down for a column with a pick list
+// (typed text is kept as typed, never completed from the list), and a line
+// edit with an ellipsis button for a column that asks for one.
 // Edited text reaches the field only when it differs from the text the
 // editor started with.
 class TDBGridDelegate final : public QStyledItemDelegate

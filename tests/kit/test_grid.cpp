@@ -4,6 +4,7 @@
 #include "kit/grid/TDBGrid.h"
 
 #include <QAbstractItemModelTester>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
@@ -595,6 +596,76 @@ INSTANTIATE_TEST_SUITE_P(Columns, GridPickList,
                                            PickCase{cCst, 1, "10"}, PickCase{cFiscal, 3, ""},
                                            PickCase{cFiscal, 2, "3"}, PickCase{cES, 2, "A"},
                                            PickCase{cES, 1, "S"}));
+
+// Typed text in a pick-list column is stored as typed, held to the field
+// width: nothing completes it from the list. A pick still assigns the item.
+enum class Leave { Tab, RowMove };
+
+struct TypedPickCase
+{
+    const char *name;
+    int column;
+    const char *typed;
+    int pick; // item picked from the drop-down after typing, -1 for none
+    Leave leave;
+    const char *shown; // the editor's text before leaving
+    const char *stored;
+};
+
+void PrintTo(const TypedPickCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class GridPickListTyping : public GridTest, public ::testing::WithParamInterface<TypedPickCase>
+{
+};
+
+TEST_P(GridPickListTyping, StoresWhatWasTyped)
+{
+    const TypedPickCase &c = GetParam();
+    grid.Columns(cCst)->SetPickList({"00 - Tributada integralmente",
+                                     "10 - Tributada e com cobrança", "50 - Suspensão",
+                                     "51 - Diferimento"});
+    select(c.column);
+    const QString typed = QString::fromUtf8(c.typed);
+    QTest::keyClicks(&grid, typed.left(1)); // typing in browse opens the editor
+    ASSERT_TRUE(grid.EditorOpen());
+    auto *combo = qobject_cast<QComboBox *>(editor());
+    ASSERT_NE(combo, nullptr);
+    QTest::keyClicks(combo, typed.mid(1));
+    if (c.pick >= 0) {
+        combo->showPopup();
+        QAbstractItemView *list = combo->view();
+        list->setCurrentIndex(list->model()->index(c.pick, 0));
+        QTest::keyClick(list, Qt::Key_Return);
+        ASSERT_FALSE(list->isVisible());
+    }
+    EXPECT_EQ(editorText(), QString::fromUtf8(c.shown));
+    EXPECT_EQ(keyPresses, int(typed.size()));
+
+    QTest::keyClick(editor(), c.leave == Leave::Tab ? Qt::Key_Tab : Qt::Key_Down);
+    EXPECT_EQ(ds.RecNo(), c.leave == Leave::Tab ? 0 : 1);
+    EXPECT_EQ(grid.SelectedIndex(), c.leave == Leave::Tab ? c.column + 1 : c.column);
+    EXPECT_EQ(ds.Value(0, grid.Columns(c.column)->Field()->Index()), QString::fromUtf8(c.stored));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Columns, GridPickListTyping,
+    ::testing::Values(
+        TypedPickCase{"CstPrefixByTab", cCst, "5", -1, Leave::Tab, "5", "5"},
+        TypedPickCase{"CstPrefixByRowMove", cCst, "5", -1, Leave::RowMove, "5", "5"},
+        TypedPickCase{"CstPrefixOfTheSecondItem", cCst, "1", -1, Leave::Tab, "1", "1"},
+        TypedPickCase{"CstWholeCode", cCst, "51", -1, Leave::RowMove, "51", "51"},
+        TypedPickCase{"CstHeldToTheWidth", cCst, "503", -1, Leave::Tab, "50", "50"},
+        TypedPickCase{"CstPickAfterTyping", cCst, "5", 2, Leave::Tab, "50 - Suspensão", "50"},
+        TypedPickCase{"DirectionMadeUpperCase", cES, "a", -1, Leave::RowMove, "A", "A"},
+        TypedPickCase{"FiscalByRowMove", cFiscal, "2", -1, Leave::RowMove, "2", "2"},
+        TypedPickCase{"FiscalPick", cFiscal, "2", 0, Leave::RowMove,
+                      "1 - Operações com Crédito do Imposto", "1"}),
+    [](const ::testing::TestParamInfo<TypedPickCase> &info) {
+        return std::string(info.param.name);
+    });
 
 TEST_F(GridTest, TheEllipsisButtonRunsItsEvent)
 {
