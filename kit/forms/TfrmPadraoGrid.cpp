@@ -13,6 +13,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QChildEvent>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -23,7 +24,9 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScrollArea>
+#include <QStackedWidget>
 #include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -118,6 +121,10 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget *parent) : QWidget(parent)
     pgcPadrao = new QTabWidget(this);
     pgcPadrao->setObjectName(QStringLiteral("pgcPadrao"));
     pgcPadrao->setTabPosition(QTabWidget::South);
+    // Every page, the screens' own included, passes through the page stack.
+    m_pageStack = pgcPadrao->findChild<QStackedWidget *>(QString(), Qt::FindDirectChildrenOnly);
+    if (m_pageStack)
+        m_pageStack->installEventFilter(this);
     tshPadrao = new QWidget(pgcPadrao);
     tshPadrao->setObjectName(QStringLiteral("tshPadrao"));
     pgcPadrao->addTab(tshPadrao, QStringLiteral("Padrão"));
@@ -356,6 +363,26 @@ void TfrmPadraoGrid::sbtAjudaClick()
 void TfrmPadraoGrid::sbtFecharClick()
 {
     close();
+}
+
+bool TfrmPadraoGrid::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_pageStack && event->type() == QEvent::ChildAdded) {
+        QObject *child = static_cast<QChildEvent *>(event)->child();
+        if (child->isWidgetType())
+            child->installEventFilter(this);
+    } else if (event->type() == QEvent::Hide && watched->parent() == m_pageStack &&
+               watched->isWidgetType()) {
+        // A page left for another one (hidden itself, not with the form): Qt
+        // would pass the focus down the focus chain, out of the page control
+        // into a panel whose OnEnter may act in the middle of the switch. The
+        // tab bar holds it until the new page takes it.
+        auto *page = static_cast<QWidget *>(watched);
+        QWidget *focus = QApplication::focusWidget();
+        if (page->isHidden() && focus && page->isAncestorOf(focus) && pgcPadrao->isVisible())
+            pgcPadrao->tabBar()->setFocus(Qt::OtherFocusReason);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 bool TfrmPadraoGrid::event(QEvent *event)

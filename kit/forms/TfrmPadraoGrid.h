@@ -115,6 +115,9 @@ protected:
 
     void closeEvent(QCloseEvent *event) override;
     bool event(QEvent *event) override;
+    // Keeps the focus inside pgcPadrao while its page changes; a screen that
+    // filters events itself calls this for what it does not handle.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     TButtonFlat *addToolButton(const char *name, const QString &hint, int x, int icon,
@@ -124,6 +127,7 @@ private:
     void enableScreenButtons();
 
     QVBoxLayout *m_layout;
+    QWidget *m_pageStack = nullptr; // pgcPadrao's stack of pages
     int m_topPanels = 0;
     bool m_created = false;
     bool m_activeChild = false;

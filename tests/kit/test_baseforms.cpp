@@ -8,11 +8,13 @@
 #include "kit/host/HostServices.h"
 #include "kit/widgets/TButtonFlat.h"
 #include "kit/widgets/TDBNavigator.h"
+#include "kit/widgets/TFocusEvents.h"
 #include "tests/kit/ModalAnswer.h"
 
 #include <QAction>
 #include <QFrame>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -20,11 +22,16 @@
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QScrollArea>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <ostream>
 
 namespace {
 
@@ -410,6 +417,142 @@ TEST(GridFormMdi, ChildOfTheMainFormAreaAndDestroyedWithItsFrame)
     EXPECT_TRUE(frame.isNull());
     SetMainForm(nullptr, nullptr);
 }
+
+// A screen with a panel above the page control whose enter closes the rules,
+// and a second page with its own grid, as the maintenance screens build them.
+class TfrmPaginas final : public TfrmPadraoGrid
+{
+public:
+    explicit TfrmPaginas(bool panelFirst)
+    {
+        cdsTeste = new TClientDataSet(this);
+        cdsTeste->AddField(QStringLiteral("NRSEQCONSISTE"), 10);
+        cdsTeste->AddField(QStringLiteral("CDFISCOPER"), 4);
+        dtsPadrao->SetDataSet(cdsTeste);
+        // The focus chain follows creation: both orders are screens' orders.
+        if (panelFirst) {
+            addPanel();
+            addPage();
+        } else {
+            addPage();
+            addPanel();
+        }
+        TFocusEvents::Of(panImposto)->OnEnter = [this](QObject *) {
+            enters << QApplication::focusWidget();
+            cdsTeste->Close();
+        };
+    }
+
+    TClientDataSet *cdsTeste;
+    QFrame *panImposto = nullptr;
+    QLineEdit *edtCdImposto = nullptr;
+    QWidget *tshBloqueados = nullptr;
+    TDBGrid *dbgBloqueados = nullptr;
+    QList<QWidget *> enters;
+
+private:
+    void addPanel()
+    {
+        panImposto = new QFrame(this);
+        auto *layout = new QHBoxLayout(panImposto);
+        edtCdImposto = new QLineEdit(panImposto);
+        layout->addWidget(edtCdImposto);
+        AddTopPanel(panImposto);
+    }
+    void addPage()
+    {
+        tshBloqueados = new QWidget(pgcPadrao);
+        auto *layout = new QVBoxLayout(tshBloqueados);
+        dbgBloqueados = new TDBGrid(tshBloqueados);
+        dbgBloqueados->SetDataSource(dtsPadrao);
+        layout->addWidget(dbgBloqueados);
+        pgcPadrao->addTab(tshBloqueados, QStringLiteral("&Bloqueados"));
+    }
+};
+
+enum class Switch { SetCurrentIndex, TabClick, Mnemonic, CtrlTabOnTabBar };
+
+struct PageSwitchCase
+{
+    const char *name;
+    bool panelFirst;
+    int from;
+    Switch how;
+};
+
+void PrintTo(const PageSwitchCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class GridFormPages : public ::testing::TestWithParam<PageSwitchCase>
+{
+};
+
+TEST_P(GridFormPages, FocusNeverLeavesThePageControl)
+{
+    const PageSwitchCase &c = GetParam();
+    std::unique_ptr<TfrmPaginas> form(TfrmPadraoGrid::Create<TfrmPaginas>(c.panelFirst));
+    form->resize(800, 500);
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->cdsTeste->SetData(RulePacket(3));
+    QTabWidget *pages = form->pgcPadrao;
+    TDBGrid *grids[] = {form->dbgPadrao, form->dbgBloqueados};
+    pages->setCurrentIndex(c.from);
+    QWidget *start =
+        c.how == Switch::CtrlTabOnTabBar ? static_cast<QWidget *>(pages->tabBar()) : grids[c.from];
+    start->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), start);
+    form->enters.clear();
+    QList<QWidget *> path; // every widget the focus passes through
+    const QMetaObject::Connection watch = QObject::connect(
+        qApp, &QApplication::focusChanged, [&path](QWidget *, QWidget *now) { path << now; });
+
+    const int to = 1 - c.from;
+    switch (c.how) {
+    case Switch::SetCurrentIndex:
+        pages->setCurrentIndex(to);
+        break;
+    case Switch::TabClick:
+        QTest::mouseClick(pages->tabBar(), Qt::LeftButton, {},
+                          pages->tabBar()->tabRect(to).center());
+        break;
+    case Switch::Mnemonic:
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_B, Qt::AltModifier);
+        break;
+    case Switch::CtrlTabOnTabBar:
+        QTest::keyClick(pages->tabBar(), Qt::Key_Tab, Qt::ControlModifier);
+        break;
+    }
+    QCoreApplication::processEvents();
+    QObject::disconnect(watch);
+
+    EXPECT_EQ(pages->currentIndex(), to);
+    QWidget *focus = QApplication::focusWidget();
+    EXPECT_TRUE(form->enters.isEmpty()) << "the panel's enter ran";
+    EXPECT_TRUE(form->cdsTeste->Active());
+    EXPECT_FALSE(form->panImposto->isAncestorOf(focus));
+    EXPECT_EQ(focus, c.how == Switch::CtrlTabOnTabBar ? start : grids[to]);
+    for (QWidget *passed : path)
+        EXPECT_TRUE(!passed || pages->isAncestorOf(passed))
+            << "focus passed through " << passed->metaObject()->className();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Switches, GridFormPages,
+    ::testing::Values(PageSwitchCase{"PanelFirstFromBase", true, 0, Switch::SetCurrentIndex},
+                      PageSwitchCase{"PanelFirstFromSecond", true, 1, Switch::SetCurrentIndex},
+                      PageSwitchCase{"PageFirstFromBase", false, 0, Switch::SetCurrentIndex},
+                      PageSwitchCase{"PageFirstFromSecond", false, 1, Switch::SetCurrentIndex},
+                      PageSwitchCase{"TabClickFromBase", true, 0, Switch::TabClick},
+                      PageSwitchCase{"TabClickFromSecond", false, 1, Switch::TabClick},
+                      PageSwitchCase{"MnemonicFromBase", true, 0, Switch::Mnemonic},
+                      PageSwitchCase{"CtrlTabOnTheTabBar", true, 1, Switch::CtrlTabOnTabBar}),
+    [](const ::testing::TestParamInfo<PageSwitchCase> &info) {
+        return std::string(info.param.name);
+    });
 
 // A routine dialog as modules write it: kept between openings.
 class TfrmRotina final : public TfrmRotiGeral
