@@ -19,6 +19,16 @@ QWidget *formOf(QWidget *widget)
     return form;
 }
 
+// A minimised or hidden form keeps its focused control, as when the user
+// switches windows: Qt moving the focus out of it is no exit.
+bool isAway(QWidget *form)
+{
+    QWidget *frame = form;
+    if (form && qobject_cast<QMdiSubWindow *>(form->parentWidget()))
+        frame = form->parentWidget();
+    return !frame || frame->isMinimized() || !frame->isVisible();
+}
+
 } // namespace
 
 TFocusEvents *TFocusEvents::Of(QWidget *control)
@@ -42,7 +52,7 @@ bool TFocusEvents::contains(QWidget *widget) const
 
 void TFocusEvents::focusChanged(QWidget *now)
 {
-    if (!now || !m_control || formOf(now) != formOf(m_control))
+    if (!now || !m_control || formOf(now) != formOf(m_control) || isAway(formOf(m_control)))
         return;
     const bool inside = contains(now);
     if (inside == m_inside)
