@@ -50,8 +50,7 @@ protected:
     {
         const QVariant result = m_probe.Call(method, args);
         EXPECT_NE(result.metaType(), QMetaType::fromType<TServerError>())
-            << method.toStdString() << ": "
-            << result.value<TServerError>().message.toStdString();
+            << method.toStdString() << ": " << result.value<TServerError>().message.toStdString();
         return result;
     }
 

@@ -139,7 +139,10 @@ TEST(MaintenanceScreen, CloseCancelsAPendingEditAndDestroysTheScreen)
     QStringList row;
     for (int i = 0; i < rules->FieldCount(); ++i) {
         fields.emplace_back(rules->Fields(i)->FieldName(), rules->Fields(i)->Size());
-        row.append(QString());
+        // A blocked rule: the only kind the screen shows.
+        row.append(rules->Fields(i)->FieldName() == QLatin1String("IDBLOQADMI")
+                       ? QStringLiteral("B")
+                       : QString());
     }
     rules->SetData(MakePacket(fields, {row}));
     int cancels = 0;

@@ -1,13 +1,16 @@
 #pragma once
 
 #include "CLI/STD/KVR/KVR51400/CstRoutines.h"
+#include "CLI/STD/KVR/KVR51400/TaxPanel.h"
 #include "kit/forms/TfrmPadraoGrid.h"
+#include "kit/grid/TDBGrid.h"
 
 #include <QtGlobal>
 
 class QCheckBox;
 class QLineEdit;
 class QMenu;
+class QScrollArea;
 class TBtnPesquisa;
 class TField;
 class TNetConnection;
@@ -32,6 +35,8 @@ public:
     QLabel *imgCheck;
     QLabel *imgUncheck;
     QWidget *tshBloqueados;
+    QFrame *panFormulario;
+    QScrollArea *scbFormulario;
     TDBGrid *dbgBloqueados;
     QFrame *panVerificaBloq;
     QCheckBox *dbcLancamentoBloq;
@@ -62,11 +67,48 @@ public:
     void cdsConsistenciasIDTPVRIMPOSTOGetText(TField *Sender, QString &Text, bool DisplayText);
     void cdsConsistenciasCDTPCREDPICOITEGetText(TField *Sender, QString &Text, bool DisplayText);
 
+    // Direction typed or picked: the pick list's "Ambos" is stored as "T".
+    void cdsConsistenciasIDENTRSAIDOPSetText(TField *Sender, const QString &Text);
+
+    // Tax choice and loading.
+    void panImpostoEnter(QObject *Sender);
+    void panImpostoExit(QObject *Sender);
+    void btpImpostoBeforePesq(QObject *Sender, bool &AllowPesq);
+    void btpImpostoAfterPesq(QObject *Sender);
+    void vdImposto();
+    void getConsistencias();
+    void habilitaBotao();
+    void pgcPadraoChange(QObject *Sender);
+
+    // Rule editing: guards, checks before a post, saving after it.
+    void cdsConsistenciasBeforeInsert(TClientDataSet *DataSet);
+    void cdsConsistenciasBeforeEdit(TClientDataSet *DataSet);
+    void cdsConsistenciasBeforeDelete(TClientDataSet *DataSet);
+    void cdsConsistenciasBeforePost(TClientDataSet *DataSet);
+    void cdsConsistenciasAfterPost(TClientDataSet *DataSet);
+    void cdsConsistenciasAfterDelete(TClientDataSet *DataSet);
+    void cdsConsistenciasAfterCancel(TClientDataSet *DataSet);
+    void cdsConsistenciasAfterScroll(TClientDataSet *DataSet);
+    void vdSubtrib();
+    void validaConsistencias();
+
+    // The rule grid.
+    void dbgBloqueadosDrawColumnCell(TDBGrid *Sender, const QRect &Rect, int DataCol,
+                                     TColumn *Column, TDBGrid::DrawState State);
+    void dbgBloqueadosKeyPress(TDBGrid *Sender, QChar &Key);
+    void dbgBloqueadosEditButtonClick(TDBGrid *Sender);
+    void dbgBloqueadosColExit(TDBGrid *Sender);
+    void preenchePickList();
+
     void netConsistenciaBeforeConnect(TNetConnection *Sender);
     void sbtAutomaticoClick(QObject *Sender);
     void btnCadFiscalClick(QObject *Sender);
     void mnuOpcaoAliqCSTImpClick();
     void mnuOpcaoDadosFiscCSTImpostoClick();
+
+    void FormActivate() override;
+    void dtsPadraoStateChange() override;
+    void sbtVerificarClick() override;
 
 protected:
     void FormCreate() override;
@@ -75,10 +117,18 @@ protected:
 private:
     void createTaxPanel();
     void createRulePage();
+    void createRuleColumns();
     void createCheckPanel();
     void createRecords();
+    void bindRuleEvents();
+    // Fills a typed CFOP to four digits and has the server confirm it.
+    void vdCfop();
+    // The check boxes show the current rule's two verification flags.
+    void showVerificationFlags();
+    QString ruleValue(const char *fieldName) const;
 
     CstRoutines m_cst;
+    TaxPanel m_taxPanel;
 };
 
 extern "C" {
