@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CLI/STD/KVR/KVR51400/Cli_kvr51400.h"
+#include "kit/core/Consiste.h"
 #include "kit/core/ShowAvi.h"
 #include "kit/data/TClientDataSet.h"
 #include "kit/host/HostServices.h"
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QPointer>
 #include <QTest>
 
@@ -21,7 +23,7 @@
 // connection of the test's own looks at what the server holds.
 class ScreenFixture : public ::testing::Test
 {
-protected:
+public:
     void SetUp() override
     {
         ASSERT_TRUE(m_server.Start()) << m_server.Error().toStdString();
@@ -84,6 +86,8 @@ protected:
     // Types a tax code and leaves the tax panel, as a user would.
     void ChooseTax(const QString &code)
     {
+        // A modal window that closed may have left no active window.
+        QApplication::setActiveWindow(screen->FrameWindow());
         screen->edtCdImposto->setFocus();
         screen->edtCdImposto->setText(code);
         QWidget *next = screen->dbgBloqueados;
