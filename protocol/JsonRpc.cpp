@@ -1,5 +1,8 @@
 #include "protocol/JsonRpc.h"
 
+#include "protocol/DataPacket.h"
+#include "protocol/StrictJson.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
@@ -20,33 +23,48 @@ QByteArray idJson(const QJsonValue &id)
     return text.mid(1, text.size() - 2);
 }
 
+QByteArray replyIdJson(const RpcRequest &request)
+{
+    if (!request.rawId.isEmpty())
+        return request.rawId;
+    return request.id.isUndefined() ? QByteArrayLiteral("null") : idJson(request.id);
+}
+
 } // namespace
 
 bool parseRequest(const QByteArray &message, RpcRequest &request, RpcFault &fault)
 {
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(message, &error);
-    if (error.error != QJsonParseError::NoError) {
-        // A lone scalar is valid JSON that QJsonDocument does not take at the top level.
-        QJsonParseError wrapped;
-        QJsonDocument::fromJson('[' + message + ']', &wrapped);
-        if (!message.trimmed().isEmpty() && wrapped.error == QJsonParseError::NoError)
-            fault = {RpcError::InvalidRequest,
-                     QStringLiteral("Requisição inválida: esperado um objeto JSON-RPC.")};
-        else
-            fault = {RpcError::ParseError,
-                     QStringLiteral("Mensagem inválida: o texto recebido não é JSON.")};
+    QByteArrayView rawId;
+    if (!StrictJson::validate(message, "id", &rawId)) {
+        fault = {RpcError::ParseError,
+                 QStringLiteral("Mensagem inválida: o texto recebido não é JSON.")};
         return false;
     }
-    if (!doc.isObject()) {
+    const qsizetype start = message.size() - QByteArrayView(message).trimmed().size();
+    if (message.at(start) != '{') {
         fault = {RpcError::InvalidRequest,
                  QStringLiteral("Requisição inválida: esperado um objeto JSON-RPC.")};
         return false;
     }
+    // Strict JSON that Qt still cannot hold, such as a number beyond a double.
+    const QJsonDocument doc = QJsonDocument::fromJson(message);
+    if (!doc.isObject()) {
+        fault = {RpcError::ParseError,
+                 QStringLiteral("Mensagem inválida: o texto recebido não pôde ser lido.")};
+        return false;
+    }
     const QJsonObject obj = doc.object();
     const QJsonValue id = obj.value(QLatin1String("id"));
-    if (id.isString() || id.isDouble() || id.isNull())
+    if (rawId.size() > MaxIdLength) {
+        fault = {RpcError::InvalidRequest,
+                 QStringLiteral("Requisição inválida: identificador com mais de %1 bytes.")
+                     .arg(MaxIdLength)};
+        return false;
+    }
+    if (id.isString() || id.isDouble() || id.isNull()) {
         request.id = id;
+        request.rawId = rawId.toByteArray();
+    }
     if (obj.value(QLatin1String("jsonrpc")).toString() != QLatin1String("2.0")) {
         fault = {RpcError::InvalidRequest,
                  QStringLiteral("Requisição inválida: versão JSON-RPC deve ser \"2.0\".")};
@@ -140,6 +158,32 @@ QByteArray encodeError(const QJsonValue &id, RpcError code, const QString &messa
                     {QStringLiteral("id"), id.isUndefined() ? QJsonValue() : id},
                     {QStringLiteral("error"), err}};
     return QJsonDocument(obj).toJson(QJsonDocument::Compact);
+}
+
+QByteArray encodeResultFor(const RpcRequest &request, const QByteArray &resultJson)
+{
+    const QByteArray id = replyIdJson(request);
+    QByteArray out;
+    out.reserve(resultJson.size() + id.size() + 32);
+    out.append("{\"jsonrpc\":\"2.0\",\"id\":");
+    out.append(id);
+    out.append(",\"result\":");
+    out.append(resultJson);
+    out.append('}');
+    return out;
+}
+
+QByteArray encodeErrorFor(const RpcRequest &request, RpcError code, const QString &message)
+{
+    QByteArray out;
+    out.append("{\"jsonrpc\":\"2.0\",\"id\":");
+    out.append(replyIdJson(request));
+    out.append(",\"error\":{\"code\":");
+    out.append(QByteArray::number(static_cast<int>(code)));
+    out.append(",\"message\":");
+    appendJsonString(out, message);
+    out.append("}}");
+    return out;
 }
 
 } // namespace kvr::protocol

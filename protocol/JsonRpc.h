@@ -26,6 +26,9 @@ struct RpcRequest
     QJsonValue id; // null for a request whose id could not be read
     QString method;
     QJsonArray params;
+    // The id's JSON text as received, echoed byte for byte: a number above
+    // 2^53 would not survive the trip through a double.
+    QByteArray rawId;
 };
 
 struct RpcFault
@@ -42,8 +45,12 @@ struct RpcResponse
     RpcFault fault;
 };
 
-// Parses one request message. On failure returns false and fills `fault`,
-// and `request.id` holds the id when it could still be read.
+// Longest id text a request may carry; replies echo it whole.
+constexpr qsizetype MaxIdLength = 256;
+
+// Parses one request message, which must be strict JSON. On failure returns
+// false and fills `fault`, and `request.id` holds the id when it could still
+// be read.
 bool parseRequest(const QByteArray &message, RpcRequest &request, RpcFault &fault);
 bool parseResponse(const QByteArray &message, RpcResponse &response, QString &problem);
 
@@ -52,5 +59,8 @@ QByteArray encodeResult(const QJsonValue &id, const QJsonValue &result);
 // `resultJson` is already-encoded JSON (large packets are written directly).
 QByteArray encodeRawResult(const QJsonValue &id, const QByteArray &resultJson);
 QByteArray encodeError(const QJsonValue &id, RpcError code, const QString &message);
+// Replies to `request`, echoing its id exactly as it came.
+QByteArray encodeResultFor(const RpcRequest &request, const QByteArray &resultJson);
+QByteArray encodeErrorFor(const RpcRequest &request, RpcError code, const QString &message);
 
 } // namespace kvr::protocol

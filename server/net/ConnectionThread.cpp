@@ -91,7 +91,7 @@ void ConnectionThread::run()
                     protocol::RpcRequest request;
                     protocol::RpcFault fault;
                     protocol::parseRequest(message, request, fault);
-                    reply = protocol::encodeError(request.id, error.code(), error.message());
+                    reply = protocol::encodeErrorFor(request, error.code(), error.message());
                 }
             }
             if (storage) {

@@ -19,25 +19,25 @@ QByteArray Dispatcher::handle(const QByteArray &message) const
     protocol::RpcFault fault;
     if (!protocol::parseRequest(message, request, fault)) {
         qCWarning(lcServer) << "refused request, error" << static_cast<int>(fault.code);
-        return protocol::encodeError(request.id, fault.code, fault.message);
+        return protocol::encodeErrorFor(request, fault.code, fault.message);
     }
     const auto it = m_handlers.constFind(request.method);
     if (it == m_handlers.constEnd()) {
         qCWarning(lcServer) << "unknown method" << request.method;
-        return protocol::encodeError(
-            request.id, RpcError::MethodNotFound,
+        return protocol::encodeErrorFor(
+            request, RpcError::MethodNotFound,
             QStringLiteral("Método desconhecido: %1.").arg(request.method));
     }
     const QString shortName = request.method.section(QLatin1Char('.'), -1);
     try {
-        return protocol::encodeRawResult(request.id, it.value()(shortName, request.params));
+        return protocol::encodeResultFor(request, it.value()(shortName, request.params));
     } catch (const AppError &error) {
         qCWarning(lcServer) << request.method << "failed, error" << static_cast<int>(error.code());
-        return protocol::encodeError(request.id, error.code(), error.message());
+        return protocol::encodeErrorFor(request, error.code(), error.message());
     } catch (const std::exception &error) {
         qCWarning(lcServer) << request.method << "failed unexpectedly:" << error.what();
-        return protocol::encodeError(request.id, RpcError::InternalError,
-                                     QStringLiteral("Erro interno no servidor de aplicação."));
+        return protocol::encodeErrorFor(request, RpcError::InternalError,
+                                        QStringLiteral("Erro interno no servidor de aplicação."));
     }
 }
 

@@ -63,7 +63,19 @@ INSTANTIATE_TEST_SUITE_P(
         BadRequest{R"({"jsonrpc":"2.0","id":3})", RpcError::InvalidRequest, true},
         BadRequest{R"({"jsonrpc":"2.0","id":3,"method":5})", RpcError::InvalidRequest, true},
         BadRequest{R"({"jsonrpc":"2.0","id":3,"method":"m","params":"x"})", RpcError::InvalidParams,
-                   true}));
+                   true},
+        // Not strict JSON, though QJsonDocument would read each one.
+        BadRequest{R"({"jsonrpc":"2.0","id":3,"method":"m","params":["\0\1"]})",
+                   RpcError::ParseError, false},
+        BadRequest{"{\"jsonrpc\":\"2.0\",\"id\":3,\"method\":\"m\",\"params\":[\"a\x01\"]}",
+                   RpcError::ParseError, false},
+        BadRequest{R"({"jsonrpc":"2.0","id":3,"method":"m","params":[1.]})", RpcError::ParseError,
+                   false},
+        BadRequest{R"({"jsonrpc":"2.0","id":3,"method":"m","params":["\uDE00"]})",
+                   RpcError::ParseError, false},
+        // Strict JSON that no double holds.
+        BadRequest{R"({"jsonrpc":"2.0","id":3,"method":"m","params":[1e999]})",
+                   RpcError::ParseError, false}));
 
 TEST(JsonRpc, RawResultIsEmbeddedAsIs)
 {
@@ -77,6 +89,48 @@ TEST(JsonRpc, RawResultIsEmbeddedAsIs)
     RpcResponse withTextId;
     ASSERT_TRUE(parseResponse(encodeRawResult(QStringLiteral("a\"b"), "[]"), withTextId, problem));
     EXPECT_EQ(withTextId.id.toString(), QStringLiteral("a\"b"));
+}
+
+TEST(JsonRpc, RepliesEchoTheIdAsReceived)
+{
+    const QByteArray ids[] = {"9007199254740993",
+                              "18446744073709551615",
+                              "-9223372036854775808",
+                              "1.0",
+                              "-2.5e+3",
+                              "0",
+                              R"("a\u00e7\"b")",
+                              R"("")"};
+    for (const QByteArray &id : ids) {
+        RpcRequest request;
+        RpcFault fault;
+        ASSERT_TRUE(parseRequest(R"({"jsonrpc":"2.0","method":"m","params":[],"id":)" + id + '}',
+                                 request, fault))
+            << id.constData();
+        const QByteArray echoed = R"("id":)" + id + ',';
+        EXPECT_TRUE(encodeResultFor(request, "[]").contains(echoed)) << id.constData();
+        const QByteArray error = encodeErrorFor(request, RpcError::Validation, QStringLiteral("x"));
+        EXPECT_TRUE(error.contains(echoed)) << error.constData();
+        EXPECT_TRUE(QJsonDocument::fromJson(error).isObject()) << error.constData();
+    }
+}
+
+TEST(JsonRpc, OverlongIdIsRefusedAndNotEchoed)
+{
+    for (const qsizetype length : {MaxIdLength - 2, MaxIdLength - 1}) {
+        const QByteArray id = '"' + QByteArray(length, 'x') + '"';
+        RpcRequest request;
+        RpcFault fault;
+        const bool ok =
+            parseRequest(R"({"jsonrpc":"2.0","method":"m","id":)" + id + '}', request, fault);
+        const bool fits = id.size() <= MaxIdLength;
+        EXPECT_EQ(ok, fits) << id.size();
+        EXPECT_EQ(encodeErrorFor(request, fault.code, fault.message).contains(id), fits);
+        if (!fits) {
+            EXPECT_EQ(fault.code, RpcError::InvalidRequest);
+            EXPECT_TRUE(request.id.isUndefined() || request.id.isNull());
+        }
+    }
 }
 
 TEST(JsonRpc, ErrorRoundTrip)

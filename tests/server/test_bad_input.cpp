@@ -53,6 +53,17 @@ TEST_P(BadInput, ProtocolFaultsGetTheirJsonRpcCodes)
         {R"({"jsonrpc":"2.0","id":1,"method":"kvr99999.rdmOutro.getCFOP","params":[]})",
          RpcError::MethodNotFound},
         {R"({"jsonrpc":"2.0","id":1,"method":"getCFOP","params":[]})", RpcError::MethodNotFound},
+        // Lenient readers take these as tax "01", a tab and a number.
+        {R"({"jsonrpc":"2.0","id":1,"method":"kvr51400.rdmConsisteFiscal.getImposto","params":["\0\1",""]})",
+         RpcError::ParseError},
+        {"{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"kvr51400.rdmConsisteFiscal.getImposto\","
+         "\"params\":[\"01\",\"\t\"]}",
+         RpcError::ParseError},
+        {R"({"jsonrpc":"2.0","id":01,"method":"kvr51400.rdmConsisteFiscal.getCFOP","params":[]})",
+         RpcError::ParseError},
+        {"{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"kvr51400.rdmConsisteFiscal.getVdCFOP\","
+         "\"params\":[\"51\xc0\xb0\"]}",
+         RpcError::ParseError},
     };
     for (const RawCase &c : cases) {
         const RpcResponse response = raw(c.line);
@@ -75,6 +86,28 @@ TEST_P(BadInput, ParseErrorAnswersWithNullId)
                   .value(QStringLiteral("code"))
                   .toInt(),
               -32700);
+}
+
+TEST_P(BadInput, IdsAreEchoedExactlyAsSent)
+{
+    const QByteArray ids[] = {"9007199254740993", "18446744073709551615", "-9007199254740995",
+                              "12.50", R"("x\u00e7")"};
+    for (const QByteArray &id : ids) {
+        for (const QByteArray method : {"getImposto", "nada"}) {
+            m_client.sendRaw(R"({"jsonrpc":"2.0","id":)" + id +
+                             R"(,"method":"kvr51400.rdmConsisteFiscal.)" + method +
+                             R"(","params":["01",""]})" + '\n');
+            const QByteArray reply = m_client.readLine();
+            const QByteArray echoed = R"({"jsonrpc":"2.0","id":)" + id + ',';
+            EXPECT_TRUE(reply.startsWith(echoed)) << reply.left(200).constData();
+        }
+    }
+    m_client.sendRaw(R"({"jsonrpc":"2.0","id":")" + QByteArray(100000, 'x') +
+                     R"(","method":"kvr51400.rdmConsisteFiscal.getCFOP","params":[]})" + '\n');
+    const QByteArray refused = m_client.readLine();
+    EXPECT_LT(refused.size(), 1000);
+    EXPECT_TRUE(refused.contains(R"("id":null)")) << refused.left(200).constData();
+    EXPECT_TRUE(refused.contains("-32600")) << refused.left(200).constData();
 }
 
 TEST_P(BadInput, WrongArgumentCountsAreInvalidParams)
