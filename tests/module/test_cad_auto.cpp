@@ -107,7 +107,6 @@ protected:
             } else if (auto *box = qobject_cast<QComboBox *>(control)) {
                 box->setCurrentIndex(value.isEmpty() ? -1
                                                      : box->findText(value, Qt::MatchStartsWith));
-                box->setEditText(box->currentText());
             } else if (auto *radio = qobject_cast<QRadioButton *>(control)) {
                 radio->click();
             } else if (auto *check = qobject_cast<QCheckBox *>(control)) {
@@ -327,14 +326,18 @@ TEST_F(CadAuto, FieldChecksAndCstLists)
         EXPECT_TRUE(d->cmbCST->currentText().isEmpty());
         EXPECT_TRUE(d->edtfinConsiste->text().isEmpty());
 
-        // The CST boxes take Backspace and no other typed character.
+        // The CST boxes take Backspace and no other typed character; a
+        // picked line is selected whole.
         Leave(d->cmbCST);
-        Fill(d, "cmbCST=41");
-        const std::pair<Qt::Key, const char *> keys[] = {{Qt::Key_A, "41 - Não Tributada"},
-                                                         {Qt::Key_5, "41 - Não Tributada"},
-                                                         {Qt::Key_Backspace, "41 - Não Tributad"},
-                                                         {Qt::Key_Return, "41 - Não Tributad"}};
-        for (const auto &[key, text] : keys) {
+        const std::tuple<const char *, Qt::Key, const char *> keys[] = {
+            {"cmbCST=41", Qt::Key_A, "41 - Não Tributada"},
+            {"", Qt::Key_5, "41 - Não Tributada"},
+            {"", Qt::Key_Backspace, ""},
+            {"cmbCST=40", Qt::Key_End, "40 - Isenta"},
+            {"", Qt::Key_Backspace, "40 - Isent"},
+            {"", Qt::Key_Return, "40 - Isent"}};
+        for (const auto &[settings, key, text] : keys) {
+            Fill(d, settings);
             QTest::keyClick(d->focusWidget(), key);
             EXPECT_EQ(d->cmbCST->currentText(), QString::fromUtf8(text)) << key;
         }

@@ -64,11 +64,14 @@ void setCaptionFont(QWidget *control)
     control->setFont(font);
 }
 
-// A captioned group box in bold whose contents keep the form's font.
-void keepChildrenFont(QWidget *box, const QFont &font)
+// A captioned group box is bold; its contents are not.
+void keepChildrenPlain(QWidget *box)
 {
-    for (QWidget *child : box->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
-        child->setFont(font);
+    for (QWidget *child : box->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+        QFont plain = child->font();
+        plain.setBold(false);
+        child->setFont(plain);
+    }
 }
 
 template <class Control> Control *named(Control *control, const char *name)
@@ -113,6 +116,15 @@ QComboBox *combo(const char *name, QWidget *parent, const QRect &geometry,
     box->addItems(items);
     // No value until the user picks one.
     box->setCurrentIndex(-1);
+    // A chosen line is shown from its code on; picked by the user it is
+    // selected whole, so that Backspace empties it.
+    QObject::connect(box, &QComboBox::currentIndexChanged, box, [box](int index) {
+        const int length = static_cast<int>(box->currentText().size());
+        if (index >= 0 && box->hasFocus())
+            box->lineEdit()->setSelection(length, -length);
+        else if (index >= 0)
+            box->lineEdit()->setCursorPosition(0);
+    });
     setFieldColour(box, colour);
     box->setEnabled(enabled);
     return box;
@@ -314,7 +326,6 @@ void TfrmCadAuto::createEditGroup(QWidget *parent)
 
 void TfrmCadAuto::createIncludeGroup(QWidget *parent)
 {
-    const QFont plain = font();
     grbIncluiConsiste = named(new QGroupBox(parent), "grbIncluiConsiste");
     grbIncluiConsiste->setGeometry(8, 276, 431, 257);
     chkIncluiConsiste = named(new QRadioButton(QStringLiteral("Incluir consistências"), parent),
@@ -328,9 +339,10 @@ void TfrmCadAuto::createIncludeGroup(QWidget *parent)
     QWidget *group = grbIncluiConsiste;
     rdgAdmiBloq =
         named(new QGroupBox(QStringLiteral("Admitidos/Bloqueados"), group), "rdgAdmiBloq");
-    rdgAdmiBloq->setGeometry(8, 20, 415, 44);
+    rdgAdmiBloq->setGeometry(8, 20, 415, 46);
     setCaptionFont(rdgAdmiBloq);
     auto *columns = new QHBoxLayout(rdgAdmiBloq);
+    columns->setContentsMargins(8, 0, 8, 0);
     m_admiBloq = new QButtonGroup(this);
     const QStringList items{QStringLiteral("Admitidos"), QStringLiteral("Bloqueados")};
     for (int index = 0; index < items.size(); ++index) {
@@ -339,7 +351,7 @@ void TfrmCadAuto::createIncludeGroup(QWidget *parent)
         columns->addWidget(item, 1);
     }
     m_admiBloq->button(0)->setChecked(true);
-    keepChildrenFont(rdgAdmiBloq, plain);
+    keepChildrenPlain(rdgAdmiBloq);
 
     grbCFOP = named(new QGroupBox(QStringLiteral("CFOP"), group), "grbCFOP");
     grbCFOP->setGeometry(8, 70, 415, 82);
@@ -355,7 +367,7 @@ void TfrmCadAuto::createIncludeGroup(QWidget *parent)
         edit("edtInsFinCdCFOP", cfops, {34, 49, 44, 21}, 4, QPalette::ToolTipBase, true);
     btpInsFinCFOP = lookup("btpInsFinCFOP", cfops, 80, 49, edtInsFinCdCFOP, dtsCFOP);
     edtInsFinCFOP = edit("edtInsFinCFOP", cfops, {104, 49, 300, 21}, 0, QPalette::Button, false);
-    keepChildrenFont(grbCFOP, plain);
+    keepChildrenPlain(grbCFOP);
 
     grbCST = named(new QGroupBox(QStringLiteral("CST"), group), "grbCST");
     grbCST->setGeometry(8, 160, 415, 82);
@@ -364,7 +376,7 @@ void TfrmCadAuto::createIncludeGroup(QWidget *parent)
     cmbInsIniCST = combo("cmbInsIniCST", grbCST, {34, 21, 378, 21}, QPalette::ToolTipBase, true);
     label(QStringLiteral("Até"), grbCST, 8, 53);
     cmbInsFinCST = combo("cmbInsFinCST", grbCST, {34, 49, 378, 21}, QPalette::ToolTipBase, true);
-    keepChildrenFont(grbCST, plain);
+    keepChildrenPlain(grbCST);
 }
 
 void TfrmCadAuto::createOptionPanel(QWidget *parent)
