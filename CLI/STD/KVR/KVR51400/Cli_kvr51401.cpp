@@ -207,10 +207,8 @@ TfrmCadAuto::TfrmCadAuto(QWidget *parent)
     createEditGroup(grbDadosRel);
     createIncludeGroup(grbDadosRel);
     createOptionPanel(grbDadosRel);
-    m_taxPanel =
-        std::make_unique<TaxPanel>(edtCdImposto, edtNmImposto, cdsImposto, msgPadrao, []() {
-            return frmConsisteFiscal ? frmConsisteFiscal->netConsistencia : nullptr;
-        });
+    m_taxPanel = std::make_unique<TaxPanel>(edtCdImposto, edtNmImposto, cdsImposto, msgPadrao,
+                                            [this]() { return connection(); });
     arrangeTabOrder();
     connectHandlers();
 }
@@ -444,36 +442,26 @@ void TfrmCadAuto::createOptionPanel(QWidget *parent)
 
 void TfrmCadAuto::arrangeTabOrder()
 {
-    const QList<QWidget *> order{edtCdImposto,
-                                 chkEdtConsiste,
-                                 rbtPeriodoConsiste,
-                                 edtiniConsiste,
-                                 edtfinConsiste,
-                                 rbtListaConsiste,
-                                 chkCST,
-                                 cmbCST,
-                                 chkCFOP,
-                                 edtCdCFOP,
-                                 chkIncluiConsiste,
-                                 m_admiBloq->button(0),
-                                 m_admiBloq->button(1),
-                                 edtInsIniCdCFOP,
-                                 edtInsFinCdCFOP,
-                                 cmbInsIniCST,
-                                 cmbInsFinCST,
-                                 chkCdFiscal,
-                                 cmbCdFiscal,
-                                 chkImposto,
-                                 cmbImposto,
-                                 chkBaseCalc,
-                                 cmbBaseCalc,
-                                 chkAliquota,
-                                 cmbAliquota,
-                                 chkVerifica,
-                                 chkLancamento,
-                                 chkAprovacao};
-    for (qsizetype i = 1; i < order.size(); ++i)
-        QWidget::setTabOrder(order.at(i - 1), order.at(i));
+    QAbstractButton *admitted = m_admiBloq->button(0);
+    QAbstractButton *blocked = m_admiBloq->button(1);
+    QWidget *previous = edtCdImposto;
+    for (QWidget *next : std::initializer_list<QWidget *>{chkEdtConsiste,   rbtPeriodoConsiste,
+                                                          edtiniConsiste,   edtfinConsiste,
+                                                          rbtListaConsiste, chkCST,
+                                                          cmbCST,           chkCFOP,
+                                                          edtCdCFOP,        chkIncluiConsiste,
+                                                          admitted,         blocked,
+                                                          edtInsIniCdCFOP,  edtInsFinCdCFOP,
+                                                          cmbInsIniCST,     cmbInsFinCST,
+                                                          chkCdFiscal,      cmbCdFiscal,
+                                                          chkImposto,       cmbImposto,
+                                                          chkBaseCalc,      cmbBaseCalc,
+                                                          chkAliquota,      cmbAliquota,
+                                                          chkVerifica,      chkLancamento,
+                                                          chkAprovacao}) {
+        QWidget::setTabOrder(previous, next);
+        previous = next;
+    }
 }
 
 void TfrmCadAuto::connectHandlers()
@@ -549,6 +537,7 @@ int TfrmCadAuto::rdgAdmiBloqItemIndex() const
 
 TNetConnection *TfrmCadAuto::connection() const
 {
+    // Asked at every call: the maintenance screen may have gone since.
     return frmConsisteFiscal ? frmConsisteFiscal->netConsistencia : nullptr;
 }
 
@@ -599,9 +588,8 @@ void TfrmCadAuto::SetChildEnabledNovo(QWidget *Control, bool Enabled)
     }
 }
 
-void TfrmCadAuto::chkEdtConsisteClick(QObject *Sender)
+void TfrmCadAuto::chkEdtConsisteClick(QObject *)
 {
-    Q_UNUSED(Sender)
     SetChildEnabledNovo(grbEdtConsiste, true);
     SetChildEnabledNovo(grbIncluiConsiste, false);
     if (rbtPeriodoConsiste->isChecked())
@@ -610,9 +598,8 @@ void TfrmCadAuto::chkEdtConsisteClick(QObject *Sender)
     SetChildEnabledNovo(grbCST, false);
 }
 
-void TfrmCadAuto::chkincluiConsisteClick(QObject *Sender)
+void TfrmCadAuto::chkincluiConsisteClick(QObject *)
 {
-    Q_UNUSED(Sender)
     SetChildEnabledNovo(grbEdtConsiste, false);
     SetChildEnabledNovo(grbIncluiConsiste, true);
     SetChildEnabledNovo(grbPeriodoConsiste, false);
@@ -632,67 +619,57 @@ void follow(const QCheckBox *option, QWidget *field)
 
 } // namespace
 
-void TfrmCadAuto::chkCdFiscalClick(QObject *Sender)
+void TfrmCadAuto::chkCdFiscalClick(QObject *)
 {
-    Q_UNUSED(Sender)
     follow(chkCdFiscal, cmbCdFiscal);
 }
 
-void TfrmCadAuto::chkImpostoClick(QObject *Sender)
+void TfrmCadAuto::chkImpostoClick(QObject *)
 {
-    Q_UNUSED(Sender)
     follow(chkImposto, cmbImposto);
 }
 
-void TfrmCadAuto::chkBaseCalcClick(QObject *Sender)
+void TfrmCadAuto::chkBaseCalcClick(QObject *)
 {
-    Q_UNUSED(Sender)
     follow(chkBaseCalc, cmbBaseCalc);
 }
 
-void TfrmCadAuto::chkAliquotaClick(QObject *Sender)
+void TfrmCadAuto::chkAliquotaClick(QObject *)
 {
-    Q_UNUSED(Sender)
     follow(chkAliquota, cmbAliquota);
 }
 
-void TfrmCadAuto::chkCSTClick(QObject *Sender)
+void TfrmCadAuto::chkCSTClick(QObject *)
 {
-    Q_UNUSED(Sender)
     follow(chkCST, cmbCST);
 }
 
-void TfrmCadAuto::chkCFOPClick(QObject *Sender)
+void TfrmCadAuto::chkCFOPClick(QObject *)
 {
-    Q_UNUSED(Sender)
     follow(chkCFOP, edtCdCFOP);
     btpCFOP->setEnabled(chkCFOP->isChecked());
 }
 
-void TfrmCadAuto::chkVerificaClick(QObject *Sender)
+void TfrmCadAuto::chkVerificaClick(QObject *)
 {
-    Q_UNUSED(Sender)
     chkLancamento->setEnabled(chkVerifica->isChecked());
     chkAprovacao->setEnabled(chkVerifica->isChecked());
 }
 
-void TfrmCadAuto::rbtPeriodoConsisteClick(QObject *Sender)
+void TfrmCadAuto::rbtPeriodoConsisteClick(QObject *)
 {
-    Q_UNUSED(Sender)
     btpListaConsiste->setEnabled(false);
     SetChildEnabledNovo(grbPeriodoConsiste, true);
 }
 
-void TfrmCadAuto::rbtListaConsisteClick(QObject *Sender)
+void TfrmCadAuto::rbtListaConsisteClick(QObject *)
 {
-    Q_UNUSED(Sender)
     SetChildEnabledNovo(grbPeriodoConsiste, false);
     btpListaConsiste->setEnabled(true);
 }
 
-void TfrmCadAuto::Panel2Enter(QObject *Sender)
+void TfrmCadAuto::Panel2Enter(QObject *)
 {
-    Q_UNUSED(Sender)
     for (QComboBox *box : {cmbCST, cmbInsIniCST, cmbInsFinCST}) {
         box->setCurrentIndex(-1);
         box->setEditText(QString());
@@ -701,9 +678,8 @@ void TfrmCadAuto::Panel2Enter(QObject *Sender)
     edtfinConsiste->clear();
 }
 
-void TfrmCadAuto::Panel2Exit(QObject *Sender)
+void TfrmCadAuto::Panel2Exit(QObject *)
 {
-    Q_UNUSED(Sender)
     vdImposto();
     preencheCST();
 }
@@ -721,23 +697,20 @@ void TfrmCadAuto::preencheCST()
     }
 }
 
-void TfrmCadAuto::cmbCSTKeyPress(QObject *Sender, QChar &Key)
+void TfrmCadAuto::cmbCSTKeyPress(QObject *, QChar &Key)
 {
-    Q_UNUSED(Sender)
     if (Key != QChar(8))
         Key = QChar();
 }
 
-void TfrmCadAuto::cmbInsIniCSTKeyPress(QObject *Sender, QChar &Key)
+void TfrmCadAuto::cmbInsIniCSTKeyPress(QObject *, QChar &Key)
 {
-    Q_UNUSED(Sender)
     if (Key != QChar(8))
         Key = QChar();
 }
 
-void TfrmCadAuto::cmbInsFinCSTKeyPress(QObject *Sender, QChar &Key)
+void TfrmCadAuto::cmbInsFinCSTKeyPress(QObject *, QChar &Key)
 {
-    Q_UNUSED(Sender)
     if (Key != QChar(8))
         Key = QChar();
 }
@@ -778,24 +751,19 @@ void TfrmCadAuto::loadCfops()
     LoadFromServer(connection(), cdsCFOP, QStringLiteral("getCFOP"));
 }
 
-void TfrmCadAuto::btpImpostoBeforePesq(QObject *Sender, bool &AllowPesq)
+void TfrmCadAuto::btpImpostoBeforePesq(QObject *, bool &)
 {
-    Q_UNUSED(Sender)
-    Q_UNUSED(AllowPesq)
     TBusyScope busy;
     m_taxPanel->LoadTaxes();
 }
 
-void TfrmCadAuto::btpImpostoAfterPesq(QObject *Sender)
+void TfrmCadAuto::btpImpostoAfterPesq(QObject *)
 {
-    Q_UNUSED(Sender)
     m_taxPanel->CopyPicked();
 }
 
-void TfrmCadAuto::btpPesqConsistIniBeforePesq(QObject *Sender, bool &AllowPesq)
+void TfrmCadAuto::btpPesqConsistIniBeforePesq(QObject *, bool &)
 {
-    Q_UNUSED(Sender)
-    Q_UNUSED(AllowPesq)
     {
         TBusyScope busy;
         loadRules();
@@ -803,9 +771,8 @@ void TfrmCadAuto::btpPesqConsistIniBeforePesq(QObject *Sender, bool &AllowPesq)
     cdsConsistencias->FieldByName(QStringLiteral("IDMARCADO"))->SetVisible(false);
 }
 
-void TfrmCadAuto::btpPesqConsistIniAfterPesq(QObject *Sender)
+void TfrmCadAuto::btpPesqConsistIniAfterPesq(QObject *)
 {
-    Q_UNUSED(Sender)
     edtiniConsiste->setText(
         cdsConsistencias->FieldByName(QStringLiteral("NRSEQCONSISTE"))->AsString());
 }
@@ -815,61 +782,50 @@ void TfrmCadAuto::btpPesqConsistFinBeforePesq(QObject *Sender, bool &AllowPesq)
     btpPesqConsistIniBeforePesq(Sender, AllowPesq);
 }
 
-void TfrmCadAuto::btpPesqConsistFinAfterPesq(QObject *Sender)
+void TfrmCadAuto::btpPesqConsistFinAfterPesq(QObject *)
 {
-    Q_UNUSED(Sender)
     edtfinConsiste->setText(
         cdsConsistencias->FieldByName(QStringLiteral("NRSEQCONSISTE"))->AsString());
 }
 
-void TfrmCadAuto::btpCFOPBeforePesq(QObject *Sender, bool &AllowPesq)
+void TfrmCadAuto::btpCFOPBeforePesq(QObject *, bool &)
 {
-    Q_UNUSED(Sender)
-    Q_UNUSED(AllowPesq)
     TBusyScope busy;
     loadCfops();
 }
 
-void TfrmCadAuto::btpCFOPAfterPesq(QObject *Sender)
+void TfrmCadAuto::btpCFOPAfterPesq(QObject *)
 {
-    Q_UNUSED(Sender)
     edtCdCFOP->setText(cdsCFOP->FieldByName(QStringLiteral("CDCFOPPADRAO"))->AsString());
     edtNmCFOP->setText(cdsCFOP->FieldByName(QStringLiteral("DSCFOPPADRAO"))->AsString());
 }
 
-void TfrmCadAuto::btpInsIniCFOPBeforePesq(QObject *Sender, bool &AllowPesq)
+void TfrmCadAuto::btpInsIniCFOPBeforePesq(QObject *, bool &)
 {
-    Q_UNUSED(Sender)
-    Q_UNUSED(AllowPesq)
     TBusyScope busy;
     loadCfops();
 }
 
-void TfrmCadAuto::btpInsIniCFOPAfterPesq(QObject *Sender)
+void TfrmCadAuto::btpInsIniCFOPAfterPesq(QObject *)
 {
-    Q_UNUSED(Sender)
     edtInsIniCdCFOP->setText(cdsCFOP->FieldByName(QStringLiteral("CDCFOPPADRAO"))->AsString());
     edtInsIniCFOP->setText(cdsCFOP->FieldByName(QStringLiteral("DSCFOPPADRAO"))->AsString());
 }
 
-void TfrmCadAuto::btpInsFinCFOPBeforePesq(QObject *Sender, bool &AllowPesq)
+void TfrmCadAuto::btpInsFinCFOPBeforePesq(QObject *, bool &)
 {
-    Q_UNUSED(Sender)
-    Q_UNUSED(AllowPesq)
     TBusyScope busy;
     loadCfops();
 }
 
-void TfrmCadAuto::btpInsFinCFOPAfterPesq(QObject *Sender)
+void TfrmCadAuto::btpInsFinCFOPAfterPesq(QObject *)
 {
-    Q_UNUSED(Sender)
     edtInsFinCdCFOP->setText(cdsCFOP->FieldByName(QStringLiteral("CDCFOPPADRAO"))->AsString());
     edtInsFinCFOP->setText(cdsCFOP->FieldByName(QStringLiteral("DSCFOPPADRAO"))->AsString());
 }
 
-void TfrmCadAuto::btpListaConsisteClick(QObject *Sender)
+void TfrmCadAuto::btpListaConsisteClick(QObject *)
 {
-    Q_UNUSED(Sender)
     {
         TBusyScope busy;
         loadRules();
@@ -921,33 +877,28 @@ void TfrmCadAuto::vdCfop(QLineEdit *cfop)
     }
 }
 
-void TfrmCadAuto::edtiniConsisteExit(QObject *Sender)
+void TfrmCadAuto::edtiniConsisteExit(QObject *)
 {
-    Q_UNUSED(Sender)
     vdConsistencias(edtiniConsiste, false);
 }
 
-void TfrmCadAuto::edtfinConsisteExit(QObject *Sender)
+void TfrmCadAuto::edtfinConsisteExit(QObject *)
 {
-    Q_UNUSED(Sender)
     vdConsistencias(edtfinConsiste, false);
 }
 
-void TfrmCadAuto::edtCdCFOPExit(QObject *Sender)
+void TfrmCadAuto::edtCdCFOPExit(QObject *)
 {
-    Q_UNUSED(Sender)
     vdCfop(edtCdCFOP);
 }
 
-void TfrmCadAuto::edtInsIniCdCFOPExit(QObject *Sender)
+void TfrmCadAuto::edtInsIniCdCFOPExit(QObject *)
 {
-    Q_UNUSED(Sender)
     vdCfop(edtInsIniCdCFOP);
 }
 
-void TfrmCadAuto::edtInsFinCdCFOPExit(QObject *Sender)
+void TfrmCadAuto::edtInsFinCdCFOPExit(QObject *)
 {
-    Q_UNUSED(Sender)
     vdCfop(edtInsFinCdCFOP);
 }
 
@@ -1038,36 +989,28 @@ void TfrmCadAuto::showDone()
 
 // ---- Display texts ----------------------------------------------------------
 
-void TfrmCadAuto::cdsConsistenciasCDSITUTRIBGetText(TField *Sender, QString &Text, bool DisplayText)
+void TfrmCadAuto::cdsConsistenciasCDSITUTRIBGetText(TField *Sender, QString &Text, bool)
 {
-    Q_UNUSED(DisplayText)
     Text = AutomaticDisplay::Cst(m_cst, Sender->AsString());
 }
 
-void TfrmCadAuto::cdsConsistenciasCDFISCALGetText(TField *Sender, QString &Text, bool DisplayText)
+void TfrmCadAuto::cdsConsistenciasCDFISCALGetText(TField *Sender, QString &Text, bool)
 {
-    Q_UNUSED(DisplayText)
     Text = AutomaticDisplay::FiscalCode(*msgPadrao, Sender->AsString());
 }
 
-void TfrmCadAuto::cdsConsistenciasIDTPALIQUOTAGetText(TField *Sender, QString &Text,
-                                                      bool DisplayText)
+void TfrmCadAuto::cdsConsistenciasIDTPALIQUOTAGetText(TField *Sender, QString &Text, bool)
 {
-    Q_UNUSED(DisplayText)
     Text = AutomaticDisplay::Sign(*msgPadrao, Sender->AsString());
 }
 
-void TfrmCadAuto::cdsConsistenciasIDTPVRIMPOSTOGetText(TField *Sender, QString &Text,
-                                                       bool DisplayText)
+void TfrmCadAuto::cdsConsistenciasIDTPVRIMPOSTOGetText(TField *Sender, QString &Text, bool)
 {
-    Q_UNUSED(DisplayText)
     Text = AutomaticDisplay::Sign(*msgPadrao, Sender->AsString());
 }
 
-void TfrmCadAuto::cdsConsistenciasIDTPBASECALCGetText(TField *Sender, QString &Text,
-                                                      bool DisplayText)
+void TfrmCadAuto::cdsConsistenciasIDTPBASECALCGetText(TField *Sender, QString &Text, bool)
 {
-    Q_UNUSED(DisplayText)
     Text = AutomaticDisplay::Sign(*msgPadrao, Sender->AsString());
 }
 
