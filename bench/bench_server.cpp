@@ -1,9 +1,12 @@
 // Measures the application server against plain SQLite on the same data:
-// reading 100,000 rules of one tax over the wire vs a prepared SELECT, and
-// generating 20,000 rules with cadAutoInsere vs a prepared-insert transaction.
+// reading 100,000 rules of one tax over the wire vs a prepared SELECT,
+// generating 20,000 rules with cadAutoInsere vs a prepared-insert transaction,
+// and cadAutoAtualiza over a list of the most rules a list may hold vs one a
+// tenth as long (the cost per rule must not grow with the list).
 #include "protocol/JsonRpc.h"
 #include "protocol/LineFramer.h"
 #include "server/net/AppServer.h"
+#include "server/rdm/RdmConsisteFiscal.h"
 #include "server/rdm/RuleRecord.h"
 #include "server/rdm/RuleRepository.h"
 #include "server/seed/Seeder.h"
@@ -305,7 +308,62 @@ int main(int argc, char **argv)
     const double insertRatio =
         static_cast<double>(serverInsert) / static_cast<double>(directInsert);
 
+    constexpr qsizetype LongList = RdmConsisteFiscal::MaxListRules;
+    QStringList numbers;
+    {
+        QSqlDatabase db = openDirect(served, QStringLiteral("numbers"));
+        QSqlQuery query(db);
+        query.exec(QStringLiteral("SELECT nrseqconsiste FROM consistencia WHERE cdimposto = '%1' "
+                                  "AND idconspredefi = 'N' ORDER BY 1 LIMIT %2")
+                       .arg(Tax)
+                       .arg(LongList));
+        while (query.next())
+            numbers.append(query.value(0).toString());
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("numbers"));
+    if (numbers.size() != LongList) {
+        std::fprintf(stderr, "expected %lld user rules to list\n",
+                     static_cast<long long>(LongList));
+        return 1;
+    }
+    qint64 shortList = 0, longList = 0;
+    {
+        ServerThread server(url);
+        WireClient client(server.port());
+        client.call(QStringLiteral("getImposto"), {Tax, QString()});
+        const QJsonArray flags{false, false, false, false, false, false, true};
+        // Each run flips the check flags, so every listed rule is written.
+        const auto atualiza = [&](qsizetype count, const QString &atEntry) {
+            const QJsonArray values =
+                QJsonArray::fromStringList({QString(), QString(), QString(), QString(), QString(),
+                                            QString(), atEntry, QStringLiteral("S")});
+            const QString list = numbers.mid(0, count).join(QLatin1Char(','));
+            QElapsedTimer timer;
+            timer.start();
+            const QByteArray reply = client.call(QStringLiteral("cadAutoAtualiza"),
+                                                 {Tax, QString(), QString(), list, flags, values});
+            const qint64 elapsed = timer.nsecsElapsed();
+            if (!reply.contains(QByteArray("\"affected\":").append(QByteArray::number(count)))) {
+                std::fprintf(stderr, "cadAutoAtualiza failed: %s\n", reply.left(300).constData());
+                std::exit(1);
+            }
+            return elapsed;
+        };
+        shortList = std::min(atualiza(LongList / 10, QStringLiteral("N")),
+                             atualiza(LongList / 10, QStringLiteral("S")));
+        longList = std::min(atualiza(LongList, QStringLiteral("N")),
+                            atualiza(LongList, QStringLiteral("S")));
+    }
+    std::printf("cadAutoAtualiza by a list of %lld rules: %.1f ms; of %lld rules: %.1f ms\n",
+                static_cast<long long>(LongList / 10), ms(shortList),
+                static_cast<long long>(LongList), ms(longList));
+    const double listRatio =
+        static_cast<double>(longList) / (10.0 * static_cast<double>(shortList));
+
     std::printf("ratio getConsistencias/direct read: %.2f (target <= 2.0)\n", readRatio);
     std::printf("ratio cadAutoInsere/direct insert: %.2f (target <= 2.0)\n", insertRatio);
+    std::printf("ratio cadAutoAtualiza per listed rule, long/short list: %.2f (target <= 1.5)\n",
+                listRatio);
     return 0;
 }

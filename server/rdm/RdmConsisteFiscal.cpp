@@ -251,10 +251,17 @@ QByteArray RdmConsisteFiscal::vdConsistencias(const QString &tax, const QString 
 
 QByteArray RdmConsisteFiscal::setConsistencia(const QJsonObject &json)
 {
+    const QJsonArray changes = json.value(QLatin1String("changes")).toArray();
+    if (changes.size() > MaxDeltaChanges)
+        throw AppError::validation(
+            QStringLiteral("O pacote tem %1 alterações; o limite é de %2 alterações por "
+                           "gravação. Grave as alterações em partes menores.")
+                .arg(changes.size())
+                .arg(MaxDeltaChanges));
     const QString insertProblem =
         QStringLiteral("Inclusão de consistências não é permitida nesta operação; novas "
                        "consistências são criadas pelo cadastro automático.");
-    for (const QJsonValue &change : json.value(QLatin1String("changes")).toArray())
+    for (const QJsonValue &change : changes)
         if (change.toObject().value(QLatin1String("op")).toString() == QLatin1String("insert"))
             throw AppError::validation(insertProblem);
     protocol::Delta delta;
@@ -357,10 +364,23 @@ QByteArray RdmConsisteFiscal::cadAutoAtualiza(const QString &tax, const QString 
             throw AppError::validation(QStringLiteral(
                 "Consistência final deve ser maior ou igual que a consistência inicial"));
     } else {
-        for (const QString &number : list.split(QLatin1Char(','))) {
+        // Counted before splitting, so an oversized list costs no copies.
+        const qsizetype entries = list.count(QLatin1Char(',')) + 1;
+        if (entries > MaxListRules)
+            throw AppError::validation(
+                QStringLiteral("A lista tem %1 consistências; o limite é de %2 por operação. "
+                               "Informe um intervalo de consistências ou divida a lista.")
+                    .arg(entries)
+                    .arg(MaxListRules));
+        QSet<QString> seen;
+        seen.reserve(entries);
+        for (const QStringView piece : QStringView(list).split(QLatin1Char(','))) {
+            const QString number = piece.toString();
             checkRuleNumber(number);
-            if (!numbers.contains(number))
+            if (!seen.contains(number)) {
+                seen.insert(number);
                 numbers.append(number);
+            }
         }
     }
 

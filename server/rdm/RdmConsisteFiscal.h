@@ -19,6 +19,12 @@ class RdmConsisteFiscal final
 public:
     static QString objectName() { return QStringLiteral("kvr51400.rdmConsisteFiscal"); }
 
+    // Most rules a cadAutoAtualiza list may name and most changes a delta may
+    // carry: each call is one writer transaction that every other writer
+    // waits for (server/README.md says why these figures).
+    static constexpr qsizetype MaxListRules = 20000;
+    static constexpr qsizetype MaxDeltaChanges = 20000;
+
     explicit RdmConsisteFiscal(Storage &storage) : m_storage(storage) {}
 
     // Registers the methods with their argument checks.

@@ -1,5 +1,7 @@
 #include "tests/server/ServerTest.h"
 
+#include "server/rdm/RdmConsisteFiscal.h"
+
 using namespace kvr::test;
 using kvr::protocol::DataPacket;
 using kvr::protocol::RpcError;
@@ -256,6 +258,36 @@ TEST_P(CadAutoAtualiza, FaultySelectionsAndValuesChangeNothing)
     }
     for (const QStringList &row : made)
         EXPECT_EQ(rule(QStringLiteral("01"), number(row)), row);
+}
+
+TEST_P(CadAutoAtualiza, ListHoldsAtMostItsLimitOfNumbers)
+{
+    constexpr qsizetype limit = kvr::server::RdmConsisteFiscal::MaxListRules;
+    const QList<QStringList> made = makeRules();
+    // The nine rules again and again: repeats count once when applied, but
+    // every entry counts towards the limit.
+    const auto listOf = [&made](qsizetype entries) {
+        QStringList list;
+        for (qsizetype i = 0; i < entries; ++i)
+            list.append(number(made.at(i % made.size())));
+        return list.join(QLatin1Char(','));
+    };
+    const RpcResponse over =
+        atualiza(QString(), QString(), listOf(limit + 1), flagsOf({2}), valuesOf(someValues));
+    EXPECT_EQ(over.fault.code, RpcError::Validation);
+    EXPECT_TRUE(over.fault.message.contains(QStringLiteral("limite é de %1").arg(limit)))
+        << over.fault.message.toStdString();
+    EXPECT_TRUE(over.fault.message.contains(QStringLiteral("intervalo")));
+    for (const QStringList &row : made)
+        EXPECT_EQ(rule(QStringLiteral("01"), number(row)), row);
+
+    const RpcResponse atLimit =
+        atualiza(QString(), QString(), listOf(limit), flagsOf({2}), valuesOf(someValues));
+    ASSERT_TRUE(atLimit.ok) << atLimit.fault.message.toStdString();
+    EXPECT_EQ(affected(atLimit), made.size());
+    for (const QStringList &row : made)
+        EXPECT_EQ(field(rule(QStringLiteral("01"), number(row)), QStringLiteral("CDFISCAL")),
+                  QStringLiteral("2"));
 }
 
 TEST_P(CadAutoAtualiza, ValuesOfUnsetFlagsAreIgnored)

@@ -1,5 +1,7 @@
 #include "tests/server/ServerTest.h"
 
+#include "server/rdm/RdmConsisteFiscal.h"
+
 using namespace kvr::test;
 using kvr::protocol::RpcError;
 using kvr::protocol::RpcResponse;
@@ -116,6 +118,39 @@ TEST_P(SetConsistencia, RowDeletedByAnotherUserIsAConflict)
         {updateChange(loaded, withField(loaded, QStringLiteral("CDFISCAL"), QStringLiteral("2")))});
     EXPECT_EQ(response.fault.code, RpcError::Conflict);
     EXPECT_TRUE(rule(QStringLiteral("01"), number(loaded)).isEmpty());
+}
+
+TEST_P(SetConsistencia, DeltaHoldsAtMostItsLimitOfChanges)
+{
+    constexpr qsizetype limit = kvr::server::RdmConsisteFiscal::MaxDeltaChanges;
+    const QStringList edited =
+        newRule(QStringLiteral("01"), QStringLiteral("5101"), QStringLiteral("00"));
+    const QStringList resaved =
+        newRule(QStringLiteral("01"), QStringLiteral("5102"), QStringLiteral("00"));
+    const QStringList changed =
+        withField(edited, QStringLiteral("DSCONSISTENCIA"), QStringLiteral("alterada"));
+    // One real change, then a rule saved unchanged again and again.
+    const auto deltaOf = [&](qsizetype changes) {
+        QJsonArray list{updateChange(edited, changed)};
+        const QJsonObject same = updateChange(resaved, resaved);
+        while (list.size() < changes)
+            list.append(same);
+        return list;
+    };
+    const RpcResponse over = save(deltaOf(limit + 1));
+    EXPECT_EQ(over.fault.code, RpcError::Validation);
+    EXPECT_TRUE(over.fault.message.contains(QStringLiteral("limite é de %1").arg(limit)))
+        << over.fault.message.toStdString();
+    EXPECT_EQ(rule(QStringLiteral("01"), number(edited)), edited);
+
+    // The limit does not depend on the database; PostgreSQL takes far longer
+    // over thousands of versions of one row in one transaction.
+    if (GetParam() != Backend::Sqlite)
+        return;
+    const RpcResponse atLimit = save(deltaOf(limit));
+    ASSERT_TRUE(atLimit.ok) << atLimit.fault.message.toStdString();
+    EXPECT_EQ(atLimit.result.toObject().value(QStringLiteral("affected")).toInteger(), limit);
+    EXPECT_EQ(rule(QStringLiteral("01"), number(edited)), changed);
 }
 
 TEST_P(SetConsistencia, InsertsAreRefused)
