@@ -470,12 +470,12 @@ TEST_F(CadAuto, ConfirmUpdatesOrGeneratesRules)
          "0000000004,0000000002"},
         // Include sends every value whatever its box, an empty one as 0.
         {"chkIncluiConsiste=1 rdgAdmiBloq=1 edtInsIniCdCFOP=5101 edtInsFinCdCFOP=5102 "
-         "cmbInsIniCST=40 cmbInsFinCST=41 cmbBaseCalc=1 cmbImposto=2 cmbAliquota=3",
-         {"new=5101|40|0|1|3|2|S|N|B", "new=5101|41|0|1|3|2|S|N|B", "new=5102|40|0|1|3|2|S|N|B",
-          "new=5102|41|0|1|3|2|S|N|B"},
+         "cmbInsIniCST=40 cmbInsFinCST=41 cmbBaseCalc=1 cmbImposto=2 cmbAliquota=3 cmbCdFiscal=2",
+         {"new=5101|40|2|1|3|2|S|N|B", "new=5101|41|2|1|3|2|S|N|B", "new=5102|40|2|1|3|2|S|N|B",
+          "new=5102|41|2|1|3|2|S|N|B"},
          "0000000004,0000000002"},
         {"rdgAdmiBloq=0 edtInsIniCdCFOP=1102 edtInsFinCdCFOP=1102 cmbInsIniCST=00 "
-         "cmbInsFinCST=00 cmbBaseCalc= cmbImposto= cmbAliquota= chkLancamento=0",
+         "cmbInsFinCST=00 cmbBaseCalc= cmbImposto= cmbAliquota= cmbCdFiscal= chkLancamento=0",
          {"new=1102|00|0|0|0|0|N|N|A"},
          "0000000004,0000000002"}};
     for (const auto &[settings, changes, listAfter] : rows) {
@@ -500,6 +500,13 @@ TEST_F(CadAuto, ConfirmUpdatesOrGeneratesRules)
         changed.sort();
         EXPECT_EQ(changed, changes) << settings.constData();
     }
+    // Leaving the maintenance screen's tax panel shows the blocked rules made.
+    ChooseTax(QStringLiteral("01"));
+    QStringList made;
+    const int cfop = screen->cdsConsistencias->FieldByName(QStringLiteral("CDFISCOPER"))->Index();
+    for (int row = 0; row < screen->cdsConsistencias->RecordCount(); ++row)
+        made << screen->cdsConsistencias->Value(row, cfop);
+    EXPECT_EQ(made.count(QStringLiteral("5101")), 2); // CST 40 and 41
 }
 
 TEST_F(CadAuto, ReopensAsLeftAndNeedsTheMaintenanceScreen)
