@@ -455,8 +455,7 @@ TEST_F(CadAuto, ConfirmUpdatesOrGeneratesRules)
     const std::tuple<QByteArray, QStringList, const char *> rows[] = {
         // A range empties an earlier pick; an option changes only when ticked.
         {"stListaConsiste=0000000003 edtiniConsiste=2 edtfinConsiste=4 chkCST=1 cmbCST=41 "
-         "chkImposto=1 "
-         "cmbImposto=1 cmbBaseCalc=3 chkVerifica=1 chkLancamento=1",
+         "chkImposto=1 cmbImposto=1 cmbBaseCalc=3 chkVerifica=1 chkLancamento=1",
          {"0000000002=1102|41|2|0|2|1|S|N|B", "0000000003=5405|41|0|0|0|1|S|N|A",
           "0000000004=|41|3|1|0|1|S|N|B"},
          ""},
