@@ -53,7 +53,7 @@ bool rowFromJson(const QJsonValue &value, const QList<PacketField> &fields, QStr
             return false;
         }
         const QString text = values.at(i).toString();
-        if (text.size() > fields.at(i).size) {
+        if (characterCount(text) > fields.at(i).size) {
             problem = QStringLiteral("Pacote inválido: o valor do campo %1 excede %2 caracteres.")
                           .arg(fields.at(i).name)
                           .arg(fields.at(i).size);
@@ -65,6 +65,15 @@ bool rowFromJson(const QJsonValue &value, const QList<PacketField> &fields, QStr
 }
 
 } // namespace
+
+qsizetype characterCount(QStringView text)
+{
+    qsizetype count = text.size();
+    for (qsizetype i = 1; i < text.size(); ++i)
+        if (text[i].isLowSurrogate() && text[i - 1].isHighSurrogate())
+            --count;
+    return count;
+}
 
 void appendJsonString(QByteArray &out, QStringView text)
 {

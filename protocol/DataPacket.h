@@ -62,6 +62,10 @@ private:
 
 void appendJsonString(QByteArray &out, QStringView text);
 
+// The width of a text as fields count it: in characters (code points), so an
+// emoji, two UTF-16 units, is one.
+qsizetype characterCount(QStringView text);
+
 QJsonObject packetToJson(const DataPacket &packet);
 bool packetFromJson(const QJsonObject &json, DataPacket &packet, QString &problem);
 QJsonObject deltaToJson(const Delta &delta);

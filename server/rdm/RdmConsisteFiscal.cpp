@@ -56,7 +56,7 @@ void checkRuleNumber(const QString &number)
 
 void checkWidth(const QString &label, const QString &value, int width)
 {
-    if (value.size() > width)
+    if (protocol::characterCount(value) > width)
         throw AppError::validation(QStringLiteral("%1 inválido: \"%2\" tem mais de %3 caracteres.")
                                        .arg(label, value)
                                        .arg(width));

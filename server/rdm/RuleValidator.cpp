@@ -1,5 +1,6 @@
 #include "server/rdm/RuleValidator.h"
 
+#include "protocol/DataPacket.h"
 #include "server/common/AppError.h"
 #include "server/rdm/Catalog.h"
 #include "server/rdm/RuleRecord.h"
@@ -121,7 +122,7 @@ void RuleValidator::check(QStringList &row, bool userRule)
                              : QStringLiteral("Consistência %1: %2").arg(number, problem));
     };
     for (int f = 0; f < R::FieldCount; ++f) {
-        if (row.at(f).size() > R::width(f))
+        if (protocol::characterCount(row.at(f)) > R::width(f))
             refuse(QStringLiteral("o campo %1 aceita no máximo %2 caracteres.")
                        .arg(R::name(f))
                        .arg(R::width(f)));

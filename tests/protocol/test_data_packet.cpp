@@ -101,6 +101,37 @@ INSTANTIATE_TEST_SUITE_P(
                       BadPacket{R"({"fields":[{"name":"A","size":1}],"rows":[["ab"]]})"},
                       BadPacket{R"({"fields":[{"name":"A","size":1}],"rows":["a"]})"}));
 
+TEST(DataPacket, WidthsCountCharactersNotUtf16Units)
+{
+    const QString emoji = QString::fromUtf8("\xf0\x9f\x98\x80"); // two UTF-16 units
+    const QChar lone(char16_t(0xD83D));
+    const struct
+    {
+        QString text;
+        qsizetype characters;
+    } texts[] = {
+        {QString(), 0},
+        {QStringLiteral("abc"), 3},
+        {QStringLiteral("ção"), 3},
+        {emoji, 1},
+        {QStringLiteral("a") + emoji + emoji + QStringLiteral("b"), 4},
+        {QString(lone) + QStringLiteral("a"), 2},
+        {QStringLiteral("a") + lone, 2},
+        {emoji.repeated(250), 250},
+    };
+    for (const auto &t : texts)
+        EXPECT_EQ(characterCount(t.text), t.characters) << t.text.toStdString();
+
+    for (const qsizetype count : {250, 251}) {
+        PacketWriter writer({{QStringLiteral("DS"), 250}});
+        writer.addRow({emoji.repeated(count)});
+        DataPacket packet;
+        QString problem;
+        EXPECT_EQ(packetFromJson(parse(writer.finish()), packet, problem), count == 250)
+            << count << " " << problem.toStdString();
+    }
+}
+
 TEST(Delta, RoundTripKeepsUpdatesAndDeletes)
 {
     Delta delta;

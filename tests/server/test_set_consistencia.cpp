@@ -153,6 +153,41 @@ TEST_P(SetConsistencia, DeltaHoldsAtMostItsLimitOfChanges)
     EXPECT_EQ(rule(QStringLiteral("01"), number(edited)), changed);
 }
 
+TEST_P(SetConsistencia, WidthsCountCharactersNotUtf16Units)
+{
+    const QString emoji = QString::fromUtf8("\xf0\x9f\x98\x80"); // two UTF-16 units
+    const QStringList old =
+        newRule(QStringLiteral("01"), QStringLiteral("5101"), QStringLiteral("00"));
+    const struct
+    {
+        qsizetype emojis;
+        bool widePacket; // the server's record, not the packet, has to refuse
+        RpcError refusal;
+    } cases[] = {
+        {251, false, RpcError::InvalidParams},
+        {251, true, RpcError::Validation},
+        {250, false, RpcError(0)},
+        {250, true, RpcError(0)},
+    };
+    for (const auto &c : cases) {
+        const QStringList current = rule(QStringLiteral("01"), number(old));
+        const QStringList changed =
+            withField(current, QStringLiteral("DSCONSISTENCIA"),
+                      emoji.repeated(c.emojis - 1) + QString::number(c.widePacket));
+        const RpcResponse response = c.widePacket ? saveWide({updateChange(current, changed)})
+                                                  : save({updateChange(current, changed)});
+        if (c.refusal == RpcError(0)) {
+            ASSERT_TRUE(response.ok) << c.emojis << response.fault.message.toStdString();
+            EXPECT_EQ(rule(QStringLiteral("01"), number(old)), changed);
+        } else {
+            EXPECT_EQ(response.fault.code, c.refusal) << c.emojis << " " << c.widePacket;
+            EXPECT_TRUE(response.fault.message.contains(QStringLiteral("250")))
+                << response.fault.message.toStdString();
+            EXPECT_EQ(rule(QStringLiteral("01"), number(old)), current);
+        }
+    }
+}
+
 TEST_P(SetConsistencia, InsertsAreRefused)
 {
     const QStringList row =
