@@ -55,7 +55,8 @@ protected:
     void Open(const std::function<void(TfrmCadAuto *)> &body)
     {
         bool ran = false;
-        QTimer::singleShot(0, [&]() {
+        QObject scope; // no run after Open returns, should the dialog not open
+        QTimer::singleShot(0, &scope, [&]() {
             EXPECT_TRUE(QTest::qWaitForWindowActive(frmCadAuto));
             body(frmCadAuto);
             ran = true;
@@ -531,12 +532,14 @@ TEST_F(CadAuto, ReopensAsLeftAndNeedsTheMaintenanceScreen)
     // Without the maintenance screen there is nothing to open.
     TfrmCadAuto *kept = frmCadAuto;
     delete screen.data();
-    QTimer::singleShot(200, []() {
+    QTimer guard; // ends with the test, whatever happens
+    QObject::connect(&guard, &QTimer::timeout, []() {
         if (QWidget *modal = QApplication::activeModalWidget()) {
             ADD_FAILURE() << "opened " << modal->objectName().toStdString();
             modal->close();
         }
     });
+    guard.start(200);
     criaCadAuto();
     EXPECT_EQ(frmCadAuto, kept);
     EXPECT_FALSE(kept->isVisible());
