@@ -1,5 +1,7 @@
 #include "protocol/DataPacket.h"
 
+#include "protocol/Excerpt.h"
+
 #include <QJsonArray>
 
 namespace kvr::protocol {
@@ -49,13 +51,13 @@ bool rowFromJson(const QJsonValue &value, const QList<PacketField> &fields, QStr
     for (qsizetype i = 0; i < values.size(); ++i) {
         if (!values.at(i).isString()) {
             problem = QStringLiteral("Pacote inválido: o valor do campo %1 não é texto.")
-                          .arg(fields.at(i).name);
+                          .arg(excerpt(fields.at(i).name));
             return false;
         }
         const QString text = values.at(i).toString();
         if (characterCount(text) > fields.at(i).size) {
             problem = QStringLiteral("Pacote inválido: o valor do campo %1 excede %2 caracteres.")
-                          .arg(fields.at(i).name)
+                          .arg(excerpt(fields.at(i).name))
                           .arg(fields.at(i).size);
             return false;
         }
@@ -271,7 +273,7 @@ bool deltaFromJson(const QJsonObject &json, Delta &delta, QString &problem)
                                            "operação.")
                           : QStringLiteral("Pacote de alterações inválido: operação \"%1\" "
                                            "desconhecida.")
-                                .arg(op);
+                                .arg(excerpt(op));
             return false;
         }
         delta.changes.append(change);

@@ -1,5 +1,6 @@
 #include "server/rdm/Catalog.h"
 
+#include "protocol/Excerpt.h"
 #include "server/common/AppError.h"
 #include "server/storage/Storage.h"
 
@@ -22,7 +23,7 @@ void Catalog::checkTaxCode(const QString &code)
     if (!isDigits(code, 2))
         throw AppError::validation(
             QStringLiteral("Código de imposto inválido: \"%1\". Informe os 2 dígitos do código.")
-                .arg(code));
+                .arg(protocol::excerpt(code)));
 }
 
 const TaxInfo &Catalog::tax(const QString &code)

@@ -1,6 +1,7 @@
 #include "server/rdm/RdmConsisteFiscal.h"
 
 #include "protocol/DataPacket.h"
+#include "protocol/Excerpt.h"
 #include "server/common/AppError.h"
 #include "server/rdm/Catalog.h"
 #include "server/rdm/RuleRecord.h"
@@ -51,14 +52,14 @@ void checkRuleNumber(const QString &number)
     if (!Catalog::isDigits(number, 10))
         throw AppError::validation(
             QStringLiteral("Número de consistência inválido: \"%1\". Informe os 10 dígitos.")
-                .arg(number));
+                .arg(protocol::excerpt(number)));
 }
 
 void checkWidth(const QString &label, const QString &value, int width)
 {
     if (protocol::characterCount(value) > width)
         throw AppError::validation(QStringLiteral("%1 inválido: \"%2\" tem mais de %3 caracteres.")
-                                       .arg(label, value)
+                                       .arg(label, protocol::excerpt(value))
                                        .arg(width));
 }
 
@@ -175,7 +176,7 @@ QByteArray RdmConsisteFiscal::getImposto(const QString &tax, const QString &filt
         throw AppError::validation(
             QStringLiteral("Filtro de impostos inválido: \"%1\". Use \"T\" para todos ou vazio "
                            "para o imposto informado.")
-                .arg(filter));
+                .arg(protocol::excerpt(filter)));
     }
     m_storage.run(*query);
     PacketWriter writer(taxFields());
@@ -219,7 +220,8 @@ QByteArray RdmConsisteFiscal::getVdCFOP(const QString &cfop)
 {
     if (!Catalog::isDigits(cfop, 4))
         throw AppError::validation(
-            QStringLiteral("CFOP inválido: \"%1\". Informe os 4 dígitos do CFOP.").arg(cfop));
+            QStringLiteral("CFOP inválido: \"%1\". Informe os 4 dígitos do CFOP.")
+                .arg(protocol::excerpt(cfop)));
     return cfopPacket(&cfop);
 }
 
@@ -308,7 +310,7 @@ QByteArray RdmConsisteFiscal::setConsistencia(const QJsonObject &json)
                            QStringLiteral("A consistência %1 foi alterada ou excluída por outro "
                                           "usuário. Recarregue as consistências e refaça a "
                                           "alteração.")
-                               .arg(number));
+                               .arg(protocol::excerpt(number)));
         if (current->at(R::IDCONSPREDEFI) != QLatin1String("N"))
             throw AppError::validation(
                 QStringLiteral("A consistência %1 é predefinida e não pode ser alterada nem "

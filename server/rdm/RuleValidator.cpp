@@ -1,6 +1,7 @@
 #include "server/rdm/RuleValidator.h"
 
 #include "protocol/DataPacket.h"
+#include "protocol/Excerpt.h"
 #include "server/common/AppError.h"
 #include "server/rdm/Catalog.h"
 #include "server/rdm/RuleRecord.h"
@@ -46,7 +47,8 @@ QString RuleValidator::problemCfop(const QString &cfop)
     if (cfop.isEmpty())
         return {};
     if (!Catalog::isDigits(cfop, 4))
-        return QStringLiteral("CFOP inválido: \"%1\". Informe os 4 dígitos do CFOP.").arg(cfop);
+        return QStringLiteral("CFOP inválido: \"%1\". Informe os 4 dígitos do CFOP.")
+            .arg(protocol::excerpt(cfop));
     if (!m_catalog.cfopExists(cfop))
         return QStringLiteral("CFOP não cadastrado: %1.").arg(cfop);
     return {};
@@ -59,7 +61,8 @@ QString RuleValidator::problemCst(const TaxInfo &tax, const QString &cst)
     if (tax.family.isEmpty())
         return QStringLiteral("CST inválido: o imposto %1 não usa CST; deixe o CST vazio.")
             .arg(tax.code);
-    return QStringLiteral("CST inválido: \"%1\" não é um CST do imposto %2.").arg(cst, tax.code);
+    return QStringLiteral("CST inválido: \"%1\" não é um CST do imposto %2.")
+        .arg(protocol::excerpt(cst), tax.code);
 }
 
 QString RuleValidator::problemFiscal(const QString &value)
@@ -67,7 +70,7 @@ QString RuleValidator::problemFiscal(const QString &value)
     if (value.isEmpty() || inRange(value, '0', '3'))
         return {};
     return QStringLiteral("Código Fiscal inválido: \"%1\". Use 1, 2, 3 ou vazio para todos.")
-        .arg(value);
+        .arg(protocol::excerpt(value));
 }
 
 QString RuleValidator::problemSign(const QString &label, const QString &value)
@@ -75,14 +78,14 @@ QString RuleValidator::problemSign(const QString &label, const QString &value)
     if (value.isEmpty() || inRange(value, '0', '4'))
         return {};
     return QStringLiteral("%1 inválido: \"%2\". Use 1, 2, 3, 4 ou vazio para todos.")
-        .arg(label, value);
+        .arg(label, protocol::excerpt(value));
 }
 
 QString RuleValidator::problemYesNo(const QString &label, const QString &value)
 {
     if (value == QLatin1String("S") || value == QLatin1String("N"))
         return {};
-    return QStringLiteral("%1 inválido: \"%2\". Use S ou N.").arg(label, value);
+    return QStringLiteral("%1 inválido: \"%2\". Use S ou N.").arg(label, protocol::excerpt(value));
 }
 
 QString RuleValidator::problemBlocked(const QString &value)
@@ -91,7 +94,7 @@ QString RuleValidator::problemBlocked(const QString &value)
         return {};
     return QStringLiteral("Indicador bloqueado/admitido inválido: \"%1\". Use B (bloqueado) ou "
                           "A (admitido).")
-        .arg(value);
+        .arg(protocol::excerpt(value));
 }
 
 QString RuleValidator::problemDirection(const QString &value)
@@ -101,7 +104,7 @@ QString RuleValidator::problemDirection(const QString &value)
     if (value == QLatin1String("A"))
         return QStringLiteral("Operação inválida: \"A\". Para entrada e saída (Ambos) use T.");
     return QStringLiteral("Operação inválida: \"%1\". Use E (Entrada), S (Saída) ou T (Ambos).")
-        .arg(value);
+        .arg(protocol::excerpt(value));
 }
 
 QString RuleValidator::problemFirstDigit(const QString &value)
@@ -109,7 +112,7 @@ QString RuleValidator::problemFirstDigit(const QString &value)
     if (value.isEmpty() || inRange(value, '0', '8'))
         return {};
     return QStringLiteral("1° dígito do CST inválido: \"%1\". Use de 0 a 8 ou vazio para todos.")
-        .arg(value);
+        .arg(protocol::excerpt(value));
 }
 
 void RuleValidator::check(QStringList &row, bool userRule)
@@ -118,8 +121,9 @@ void RuleValidator::check(QStringList &row, bool userRule)
     const QString number = row.at(R::NRSEQCONSISTE);
     const auto refuse = [&number](const QString &problem) {
         throw AppError::validation(
-            number.isEmpty() ? problem
-                             : QStringLiteral("Consistência %1: %2").arg(number, problem));
+            number.isEmpty()
+                ? problem
+                : QStringLiteral("Consistência %1: %2").arg(protocol::excerpt(number), problem));
     };
     for (int f = 0; f < R::FieldCount; ++f) {
         if (protocol::characterCount(row.at(f)) > R::width(f))
@@ -132,7 +136,8 @@ void RuleValidator::check(QStringList &row, bool userRule)
                 refuse(QStringLiteral("o campo %1 contém caracteres de controle.").arg(R::name(f)));
     }
     if (!Catalog::isDigits(number, 10))
-        refuse(QStringLiteral("número de consistência inválido: \"%1\".").arg(number));
+        refuse(QStringLiteral("número de consistência inválido: \"%1\".")
+                   .arg(protocol::excerpt(number)));
     const TaxInfo &tax = m_catalog.tax(row.at(R::CDIMPOSTO));
     row[R::CDFISCAL] = anyAsZero(row.at(R::CDFISCAL));
     row[R::IDTPBASECALC] = anyAsZero(row.at(R::IDTPBASECALC));

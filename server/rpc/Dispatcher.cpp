@@ -1,5 +1,6 @@
 #include "server/rpc/Dispatcher.h"
 
+#include "protocol/Excerpt.h"
 #include "protocol/JsonRpc.h"
 #include "server/common/AppError.h"
 #include "server/common/ServerLog.h"
@@ -8,34 +9,59 @@ namespace kvr::server {
 
 using protocol::RpcError;
 
+namespace {
+// A last guard should a message ever quote input whole.
+constexpr qsizetype MaxErrorText = 1000;
+} // namespace
+
 void Dispatcher::add(const QString &object, const QString &method, Handler handler)
 {
     m_handlers.insert(object + QLatin1Char('.') + method, std::move(handler));
 }
 
-QByteArray Dispatcher::handle(const QByteArray &message) const
+bool Dispatcher::mayWarn(QString &note)
+{
+    qint64 held = 0;
+    if (!m_warnings.allow(held))
+        return false;
+    note = held > 0
+               ? QStringLiteral("(%1 earlier warnings of this connection not logged)").arg(held)
+               : QString();
+    return true;
+}
+
+QByteArray Dispatcher::handle(const QByteArray &message)
 {
     protocol::RpcRequest request;
     protocol::RpcFault fault;
+    QString note;
     if (!protocol::parseRequest(message, request, fault)) {
-        qCWarning(lcServer) << "refused request, error" << static_cast<int>(fault.code);
+        if (mayWarn(note))
+            qCWarning(lcServer) << "refused request, error" << static_cast<int>(fault.code)
+                                << qUtf8Printable(note);
         return protocol::encodeErrorFor(request, fault.code, fault.message);
     }
     const auto it = m_handlers.constFind(request.method);
     if (it == m_handlers.constEnd()) {
-        qCWarning(lcServer) << "unknown method" << request.method;
-        return protocol::encodeErrorFor(
-            request, RpcError::MethodNotFound,
-            QStringLiteral("Método desconhecido: %1.").arg(request.method));
+        const QString shown = protocol::excerpt(request.method);
+        if (mayWarn(note))
+            qCWarning(lcServer) << "unknown method" << shown << qUtf8Printable(note);
+        return protocol::encodeErrorFor(request, RpcError::MethodNotFound,
+                                        QStringLiteral("Método desconhecido: %1.").arg(shown));
     }
     const QString shortName = request.method.section(QLatin1Char('.'), -1);
     try {
         return protocol::encodeResultFor(request, it.value()(shortName, request.params));
     } catch (const AppError &error) {
-        qCWarning(lcServer) << request.method << "failed, error" << static_cast<int>(error.code());
-        return protocol::encodeErrorFor(request, error.code(), error.message());
+        if (mayWarn(note))
+            qCWarning(lcServer) << request.method << "failed, error"
+                                << static_cast<int>(error.code()) << qUtf8Printable(note);
+        return protocol::encodeErrorFor(request, error.code(),
+                                        protocol::excerpt(error.message(), MaxErrorText));
     } catch (const std::exception &error) {
-        qCWarning(lcServer) << request.method << "failed unexpectedly:" << error.what();
+        if (mayWarn(note))
+            qCWarning(lcServer) << request.method << "failed unexpectedly:" << error.what()
+                                << qUtf8Printable(note);
         return protocol::encodeErrorFor(request, RpcError::InternalError,
                                         QStringLiteral("Erro interno no servidor de aplicação."));
     }

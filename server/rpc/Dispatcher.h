@@ -1,5 +1,7 @@
 #pragma once
 
+#include "server/common/WarningLimiter.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QJsonArray>
@@ -11,6 +13,7 @@ namespace kvr::server {
 
 // Routes "object.method" requests to handlers and turns every outcome into one
 // encoded reply. A handler returns its result as encoded JSON or throws AppError.
+// One dispatcher serves one connection; its warnings are rate-limited.
 class Dispatcher final
 {
 public:
@@ -18,10 +21,14 @@ public:
 
     void add(const QString &object, const QString &method, Handler handler);
     // Answers one request message; never throws.
-    QByteArray handle(const QByteArray &message) const;
+    QByteArray handle(const QByteArray &message);
 
 private:
+    // True when a warning may be logged; `note` then tells of any held back.
+    bool mayWarn(QString &note);
+
     QHash<QString, Handler> m_handlers;
+    WarningLimiter m_warnings;
 };
 
 } // namespace kvr::server

@@ -1,5 +1,8 @@
 #include "tests/server/ServerTest.h"
 
+#include "server/common/WarningLimiter.h"
+
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QThread>
 
@@ -108,6 +111,118 @@ TEST_P(BadInput, IdsAreEchoedExactlyAsSent)
     EXPECT_LT(refused.size(), 1000);
     EXPECT_TRUE(refused.contains(R"("id":null)")) << refused.left(200).constData();
     EXPECT_TRUE(refused.contains("-32600")) << refused.left(200).constData();
+}
+
+TEST_P(BadInput, RepliesQuoteOnlyAShortPrefixOfHugeValues)
+{
+    const QString huge = QStringLiteral("x").repeated(20000);
+    QJsonArray insere;
+    for (const char *arg : {"01", "", "", "", "", "", "0", "0", "S", "S", "1", "B"})
+        insere.append(QString::fromLatin1(arg));
+    insere[5] = huge; // base sign
+    QJsonObject wideDelta = delta(
+        {updateChange(withField(QStringList(18, QString()), QStringLiteral("NRSEQCONSISTE"), huge),
+                      QStringList(18, QString()))});
+    QJsonArray wideFields;
+    for (const QJsonValue &f : wideDelta.value(QStringLiteral("fields")).toArray()) {
+        QJsonObject wide = f.toObject();
+        wide.insert(QStringLiteral("size"), 100000);
+        wideFields.append(wide);
+    }
+    wideDelta.insert(QStringLiteral("fields"), wideFields);
+    const QJsonObject strangeOp{
+        {QStringLiteral("fields"), QJsonArray()},
+        {QStringLiteral("changes"), QJsonArray{QJsonObject{{QStringLiteral("op"), huge}}}}};
+    const QJsonObject strangeField{
+        {QStringLiteral("fields"),
+         QJsonArray{QJsonObject{{QStringLiteral("name"), huge}, {QStringLiteral("size"), 1}}}},
+        {QStringLiteral("changes"),
+         QJsonArray{QJsonObject{{QStringLiteral("op"), QStringLiteral("delete")},
+                                {QStringLiteral("old"), QJsonArray{1}}}}}};
+    const struct
+    {
+        const char *method;
+        QJsonArray params;
+        RpcError code;
+    } cases[] = {
+        {"getConsistencias", {huge}, RpcError::Validation},
+        {"getImposto", {QStringLiteral("01"), huge}, RpcError::Validation},
+        {"getVdCFOP", {huge}, RpcError::Validation},
+        {"vdCon", {QStringLiteral("01"), huge}, RpcError::Validation},
+        {"vdConsistencias",
+         {QStringLiteral("01"), huge, QString(), QString(), QStringLiteral("B"), QString()},
+         RpcError::Validation},
+        {"vdConsistencias",
+         {QStringLiteral("01"), QString(), QString(), huge, QStringLiteral("B"), QString()},
+         RpcError::Validation},
+        {"cadAutoAtualiza",
+         {QStringLiteral("01"), QString(), QString(), huge,
+          QJsonArray{false, false, true, false, false, false, false},
+          QJsonArray::fromStringList(QStringList(8, QStringLiteral("1")))},
+         RpcError::Validation},
+        {"cadAutoInsere", insere, RpcError::Validation},
+        {"setConsistencia", {wideDelta}, RpcError::Conflict},
+        {"setConsistencia", {strangeOp}, RpcError::InvalidParams},
+        {"setConsistencia", {strangeField}, RpcError::InvalidParams},
+        {"nada", {}, RpcError::MethodNotFound},
+    };
+    for (const auto &c : cases) {
+        const QString method =
+            c.code == RpcError::MethodNotFound ? huge : QString::fromLatin1(c.method);
+        const RpcResponse response = call(method, c.params);
+        EXPECT_EQ(response.fault.code, c.code) << c.method;
+        EXPECT_LT(response.fault.message.size(), 400)
+            << c.method << ": " << response.fault.message.left(200).toStdString();
+        EXPECT_TRUE(
+            response.fault.message.contains(QStringLiteral("xxxxxxxxxxxxxxxxxxxxxxxxxxxxxx")))
+            << c.method << ": " << response.fault.message.left(200).toStdString();
+    }
+}
+
+TEST_P(BadInput, WarningsOfOneConnectionAreRateLimited)
+{
+    using kvr::server::WarningLimiter;
+    const auto newLog = [this](qsizetype from) {
+        // The server logs before it replies, so all is in the pipe already.
+        QString log = m_server.standardError(50);
+        for (qsizetype size = -1; size != log.size();) {
+            size = log.size();
+            log = m_server.standardError(50);
+        }
+        return log.mid(from);
+    };
+    const qsizetype start = newLog(0).size();
+    const QByteArray name(4000, 'm');
+    const QByteArray unknown =
+        R"({"jsonrpc":"2.0","id":1,"method":")" + name + R"(","params":[]})" + '\n';
+    constexpr int Requests = 60;
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < Requests; ++i) {
+        m_client.sendRaw(i % 2 ? unknown : QByteArray("{\"bad\n"));
+        EXPECT_LT(m_client.readLine().size(), 1000);
+        m_server.standardError(1); // keep the pipe from filling
+    }
+    const qint64 elapsedMs = timer.elapsed();
+    const QString flood = newLog(start);
+    const qsizetype lines = flood.count(QLatin1Char('\n'));
+    EXPECT_GE(lines, 1);
+    EXPECT_LE(lines, WarningLimiter::Burst + elapsedMs / WarningLimiter::RefillMs + 1) << elapsedMs;
+    EXPECT_LE(flood.size(), lines * 300) << flood.left(2000).toStdString();
+    EXPECT_TRUE(flood.contains(QStringLiteral("mmmmmmmmmmmmmmmmmmmmmmmmmmmmmm")));
+
+    QThread::msleep(WarningLimiter::RefillMs + 100);
+    m_client.sendRaw(unknown);
+    m_client.readLine();
+    const QString after = newLog(start + flood.size());
+    EXPECT_TRUE(after.contains(QStringLiteral("not logged"))) << after.toStdString();
+
+    // Another connection has its own allowance.
+    RpcClient other;
+    ASSERT_TRUE(other.connectTo(m_server.port()));
+    other.sendRaw(unknown);
+    other.readLine();
+    EXPECT_TRUE(newLog(start + flood.size() + after.size()).contains(QStringLiteral("mmmmmmmmmm")));
 }
 
 TEST_P(BadInput, WrongArgumentCountsAreInvalidParams)
