@@ -1,10 +1,12 @@
 // Measures the application server against plain SQLite on the same data:
 // reading 100,000 rules of one tax over the wire vs a prepared SELECT,
 // generating 20,000 rules with cadAutoInsere vs a prepared-insert transaction,
-// and cadAutoAtualiza over a list of the most rules a list may hold vs one a
-// tenth as long (the cost per rule must not grow with the list).
+// cadAutoAtualiza over a list of the most rules a list may hold vs one a
+// tenth as long (the cost per rule must not grow with the list), and the
+// strict-JSON check of a large request vs Qt's parse of it.
 #include "protocol/JsonRpc.h"
 #include "protocol/LineFramer.h"
+#include "protocol/StrictJson.h"
 #include "server/net/AppServer.h"
 #include "server/rdm/RdmConsisteFiscal.h"
 #include "server/rdm/RuleRecord.h"
@@ -17,6 +19,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTcpSocket>
@@ -195,6 +198,26 @@ double ms(qint64 ns)
     return static_cast<double>(ns) / 1e6;
 }
 
+// A setConsistencia request with the most changes a delta may hold.
+QByteArray largeDeltaRequest()
+{
+    QJsonArray changes;
+    QStringList row = RuleRecord::blankRow();
+    row[RuleRecord::CDIMPOSTO] = Tax;
+    row[RuleRecord::DSCONSISTENCIA] = QStringLiteral("Operação de saída com substituição");
+    for (qsizetype i = 0; i < RdmConsisteFiscal::MaxDeltaChanges; ++i) {
+        row[RuleRecord::NRSEQCONSISTE] = RuleRepository::formatNumber(i + 1);
+        row[RuleRecord::CDFISCOPER] = QString::number(5101 + i % 600);
+        changes.append(QJsonObject{{QStringLiteral("op"), QStringLiteral("update")},
+                                   {QStringLiteral("old"), QJsonArray::fromStringList(row)},
+                                   {QStringLiteral("new"), QJsonArray::fromStringList(row)}});
+    }
+    const QJsonObject delta{{QStringLiteral("fields"), QJsonArray()},
+                            {QStringLiteral("changes"), changes}};
+    return kvr::protocol::encodeRequest(
+        1, QStringLiteral("kvr51400.rdmConsisteFiscal.setConsistencia"), {delta});
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -361,9 +384,31 @@ int main(int argc, char **argv)
     const double listRatio =
         static_cast<double>(longList) / (10.0 * static_cast<double>(shortList));
 
+    const QByteArray request = largeDeltaRequest();
+    qint64 bestCheck = -1, bestParse = -1;
+    for (int round = 0; round < Rounds; ++round) {
+        QElapsedTimer timer;
+        timer.start();
+        const bool strict = kvr::protocol::StrictJson::validate(request);
+        const qint64 check = timer.nsecsElapsed();
+        timer.restart();
+        const bool parsed = QJsonDocument::fromJson(request).isObject();
+        const qint64 parse = timer.nsecsElapsed();
+        if (!strict || !parsed) {
+            std::fprintf(stderr, "the large request did not read\n");
+            return 1;
+        }
+        bestCheck = bestCheck < 0 ? check : std::min(bestCheck, check);
+        bestParse = bestParse < 0 ? parse : std::min(bestParse, parse);
+    }
+    std::printf("strict-JSON check of a %lld-byte request: %.1f ms; QJsonDocument parse: %.1f ms\n",
+                static_cast<long long>(request.size()), ms(bestCheck), ms(bestParse));
+    const double checkRatio = static_cast<double>(bestCheck) / static_cast<double>(bestParse);
+
     std::printf("ratio getConsistencias/direct read: %.2f (target <= 2.0)\n", readRatio);
     std::printf("ratio cadAutoInsere/direct insert: %.2f (target <= 2.0)\n", insertRatio);
     std::printf("ratio cadAutoAtualiza per listed rule, long/short list: %.2f (target <= 1.5)\n",
                 listRatio);
+    std::printf("ratio strict-JSON check/QJsonDocument parse: %.2f (target <= 0.25)\n", checkRatio);
     return 0;
 }
