@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRegion>
 #include <QScreen>
 #include <QVariantAnimation>
 
@@ -35,7 +36,9 @@ TBusyOverlay::TBusyOverlay(QWidget *cover, const QString &caption)
     m_spin->setLoopCount(-1);
     connect(m_spin, &QVariantAnimation::valueChanged, this, [this](const QVariant &value) {
         m_angle = value.toReal();
-        update();
+        // Only the ring moves: repainting the whole cover would repaint the
+        // screen beneath it (a large grid) at every frame of a long call.
+        update(ringRect().toAlignedRect().adjusted(-4, -4, 4, 4));
     });
     m_spin->start();
     show();
@@ -63,8 +66,12 @@ bool TBusyOverlay::Spinning() const
 
 void TBusyOverlay::followCover()
 {
-    if (m_cover)
-        setGeometry(m_cover->rect());
+    if (!m_cover)
+        return;
+    setGeometry(m_cover->rect());
+    // Only the panel is drawn: showing, spinning and hiding then repaint that
+    // part of the screen beneath, not all of it (a large grid costs).
+    setMask(QRegion(panelRect().toAlignedRect().adjusted(-1, -1, 1, 1)));
 }
 
 bool TBusyOverlay::eventFilter(QObject *watched, QEvent *event)
@@ -78,15 +85,24 @@ bool TBusyOverlay::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
+QRectF TBusyOverlay::panelRect() const
+{
+    QRectF panel(0, 0, PanelWidth, PanelHeight);
+    panel.moveCenter(QRectF(rect()).center());
+    return panel;
+}
+
+QRectF TBusyOverlay::ringRect() const
+{
+    const QRectF panel = panelRect();
+    return QRectF(panel.center().x() - 20, panel.top() + 18, 40, 40);
+}
+
 void TBusyOverlay::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    if (m_cover)
-        painter.fillRect(rect(), QColor(0, 0, 0, 60));
-
-    QRectF panel(0, 0, PanelWidth, PanelHeight);
-    panel.moveCenter(QRectF(rect()).center());
+    const QRectF panel = panelRect();
     QPainterPath path;
     path.addRoundedRect(panel, 8, 8);
     const QPalette pal = QApplication::palette();
@@ -94,7 +110,7 @@ void TBusyOverlay::paintEvent(QPaintEvent *)
     painter.setPen(QPen(pal.color(QPalette::Mid), 1));
     painter.drawPath(path);
 
-    const QRectF ring(panel.center().x() - 20, panel.top() + 18, 40, 40);
+    const QRectF ring = ringRect();
     painter.setPen(QPen(pal.color(QPalette::Midlight), 5));
     painter.drawEllipse(ring);
     QPen arc(pal.color(QPalette::Highlight), 5);

@@ -27,6 +27,8 @@ protected:
 
 private:
     void followCover();
+    QRectF panelRect() const;
+    QRectF ringRect() const;
 
     QPointer<QWidget> m_cover;
     QString m_caption;
