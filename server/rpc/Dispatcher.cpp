@@ -12,6 +12,12 @@ using protocol::RpcError;
 namespace {
 // A last guard should a message ever quote input whole.
 constexpr qsizetype MaxErrorText = 1000;
+
+QByteArray internalError(const protocol::RpcRequest &request)
+{
+    return protocol::encodeErrorFor(request, RpcError::InternalError,
+                                    QStringLiteral("Erro interno no servidor de aplicação."));
+}
 } // namespace
 
 void Dispatcher::add(const QString &object, const QString &method, Handler handler)
@@ -62,8 +68,13 @@ QByteArray Dispatcher::handle(const QByteArray &message)
         if (mayWarn(note))
             qCWarning(lcServer) << request.method << "failed unexpectedly:" << error.what()
                                 << qUtf8Printable(note);
-        return protocol::encodeErrorFor(request, RpcError::InternalError,
-                                        QStringLiteral("Erro interno no servidor de aplicação."));
+        return internalError(request);
+    } catch (...) {
+        // Whatever a handler throws, the connection's thread must go on.
+        if (mayWarn(note))
+            qCWarning(lcServer) << request.method << "failed with an unknown exception"
+                                << qUtf8Printable(note);
+        return internalError(request);
     }
 }
 

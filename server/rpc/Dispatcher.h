@@ -12,7 +12,8 @@
 namespace kvr::server {
 
 // Routes "object.method" requests to handlers and turns every outcome into one
-// encoded reply. A handler returns its result as encoded JSON or throws AppError.
+// encoded reply. A handler returns its result as encoded JSON or throws AppError;
+// anything else it throws is answered as an internal error (-32603) and logged.
 // One dispatcher serves one connection; its warnings are rate-limited.
 class Dispatcher final
 {
