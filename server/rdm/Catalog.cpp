@@ -74,4 +74,78 @@ bool Catalog::cfopExists(const QString &code)
     return found;
 }
 
+const QList<protocol::PacketField> &Catalog::taxFields()
+{
+    static const QList<protocol::PacketField> fields = {{QStringLiteral("CDIMPOSTO"), 2},
+                                                        {QStringLiteral("SGIMPOSTO"), 10},
+                                                        {QStringLiteral("NMIMPOSTO"), 30},
+                                                        {QStringLiteral("CDIMPOSTONFE"), 2}};
+    return fields;
+}
+
+const QList<protocol::PacketField> &Catalog::cfopFields()
+{
+    static const QList<protocol::PacketField> fields = {{QStringLiteral("CDCFOPPADRAO"), 10},
+                                                        {QStringLiteral("DSCFOPPADRAO"), 500}};
+    return fields;
+}
+
+QList<QStringList> Catalog::taxRows(const std::optional<QString> &onlyCode)
+{
+    const QString columns = QStringLiteral("cdimposto, sgimposto, nmimposto, cdimpostonfe");
+    QSqlQuery &query =
+        onlyCode ? m_storage.prepared(
+                       QStringLiteral("SELECT %1 FROM imposto WHERE cdimposto = ?").arg(columns))
+                 : m_storage.prepared(
+                       QStringLiteral("SELECT %1 FROM imposto ORDER BY cdimposto").arg(columns));
+    if (onlyCode)
+        query.addBindValue(Storage::text(*onlyCode));
+    return readRows(query, 4);
+}
+
+QList<QStringList> Catalog::cfopRows(const std::optional<QString> &onlyCode)
+{
+    QSqlQuery &query =
+        onlyCode ? m_storage.prepared(QStringLiteral(
+                       "SELECT cdcfoppadrao, dscfoppadrao FROM cfop WHERE cdcfoppadrao = ?"))
+                 : m_storage.prepared(QStringLiteral(
+                       "SELECT cdcfoppadrao, dscfoppadrao FROM cfop ORDER BY cdcfoppadrao"));
+    if (onlyCode)
+        query.addBindValue(Storage::text(*onlyCode));
+    return readRows(query, 2);
+}
+
+QStringList Catalog::cfopCodesBetween(const QString &first, const QString &last)
+{
+    QSqlQuery &query = m_storage.prepared(
+        QStringLiteral("SELECT cdcfoppadrao FROM cfop WHERE cdcfoppadrao BETWEEN ? AND ? "
+                       "ORDER BY cdcfoppadrao"));
+    query.addBindValue(Storage::text(first));
+    query.addBindValue(Storage::text(last));
+    m_storage.run(query);
+    QStringList codes;
+    while (query.next()) {
+        const QString code = query.value(0).toString();
+        if (isDigits(code, 4))
+            codes.append(code);
+    }
+    query.finish();
+    return codes;
+}
+
+QList<QStringList> Catalog::readRows(QSqlQuery &query, int columns)
+{
+    m_storage.run(query);
+    QList<QStringList> rows;
+    while (query.next()) {
+        QStringList row;
+        row.reserve(columns);
+        for (int i = 0; i < columns; ++i)
+            row.append(query.value(i).toString());
+        rows.append(row);
+    }
+    query.finish();
+    return rows;
+}
+
 } // namespace kvr::server

@@ -1,53 +1,46 @@
 #pragma once
 
+#include "server/rdm/CallArgs.h"
+#include "server/rdm/RuleValidator.h"
+
 #include <QByteArray>
-#include <QJsonObject>
-#include <QList>
 #include <QString>
-#include <QStringList>
 
 namespace kvr::server {
 
 class Dispatcher;
 class Storage;
 
-// The remote data module "kvr51400.rdmConsisteFiscal": the nine methods the
-// rule screens call. Each returns its result as encoded JSON and throws
-// AppError for anything it refuses; writes happen in one transaction or not at all.
+// The remote data module "kvr51400.rdmConsisteFiscal": binds the nine calls
+// the rule screens make and delegates them: arguments to CallArgs, checks to
+// RuleValidator, reads and writes to Catalog and RuleRepository, the rules a
+// cadAutoInsere creates to RuleGenerator. Each call returns its result as
+// encoded JSON and throws AppError for anything it refuses; writes happen in
+// one transaction or not at all.
 class RdmConsisteFiscal final
 {
 public:
     static QString objectName() { return QStringLiteral("kvr51400.rdmConsisteFiscal"); }
 
-    // Most rules a cadAutoAtualiza list may name and most changes a delta may
-    // carry: each call is one writer transaction that every other writer
-    // waits for (server/README.md says why these figures).
-    static constexpr qsizetype MaxListRules = 20000;
-    static constexpr qsizetype MaxDeltaChanges = 20000;
+    static constexpr qsizetype MaxListRules = RuleValidator::MaxListRules;
+    static constexpr qsizetype MaxDeltaChanges = RuleValidator::MaxDeltaChanges;
 
     explicit RdmConsisteFiscal(Storage &storage) : m_storage(storage) {}
 
-    // Registers the methods with their argument checks.
+    // Registers the calls; each reads its arguments before it runs.
     void bind(Dispatcher &dispatcher);
 
-    QByteArray getConsistencias(const QString &tax);
-    QByteArray getImposto(const QString &tax, const QString &filter);
-    QByteArray getCFOP();
-    QByteArray getVdCFOP(const QString &cfop);
-    QByteArray vdCon(const QString &tax, const QString &number);
-    QByteArray vdConsistencias(const QString &tax, const QString &cfop, const QString &cst,
-                               const QString &fiscal, const QString &blocked,
-                               const QString &number);
-    QByteArray setConsistencia(const QJsonObject &delta);
-    QByteArray cadAutoAtualiza(const QString &tax, const QString &first, const QString &last,
-                               const QString &list, const QList<bool> &flags,
-                               const QStringList &values);
-    QByteArray cadAutoInsere(const QStringList &args);
+    QByteArray getConsistencias(const GetConsistenciasArgs &args);
+    QByteArray getImposto(const GetImpostoArgs &args);
+    QByteArray getCFOP(const GetCfopArgs &args);
+    QByteArray getVdCFOP(const GetVdCfopArgs &args);
+    QByteArray vdCon(const VdConArgs &args);
+    QByteArray vdConsistencias(const VdConsistenciasArgs &args);
+    QByteArray setConsistencia(const SetConsistenciaArgs &args);
+    QByteArray cadAutoAtualiza(const CadAutoAtualizaArgs &args);
+    QByteArray cadAutoInsere(const CadAutoInsereArgs &args);
 
 private:
-    QByteArray cfopPacket(const QString *onlyCode);
-    static QByteArray affected(qint64 count);
-
     Storage &m_storage;
 };
 

@@ -12,11 +12,6 @@ QString RuleRepository::formatNumber(qint64 number)
     return QStringLiteral("%1").arg(number, 10, 10, QLatin1Char('0'));
 }
 
-QString RuleRepository::keyOf(const QString &cfop, const QString &cst)
-{
-    return cfop + QLatin1Char('|') + cst;
-}
-
 QStringList RuleRepository::readRow(QSqlQuery &query) const
 {
     QStringList row;
@@ -25,6 +20,23 @@ QStringList RuleRepository::readRow(QSqlQuery &query) const
     for (int i = 0; i < R::FieldCount - 1; ++i)
         row.append(query.value(i).toString());
     return row;
+}
+
+void RuleRepository::writeOfTax(const QString &tax, protocol::PacketWriter &writer)
+{
+    QSqlQuery &query = m_storage.prepared(
+        QStringLiteral("SELECT %1 FROM consistencia WHERE cdimposto = ? ORDER BY nrseqconsiste")
+            .arg(R::storedColumns()));
+    query.addBindValue(Storage::text(tax));
+    m_storage.run(query);
+    while (query.next()) {
+        writer.beginRow();
+        writer.addValue(QStringView()); // IDMARCADO
+        for (int i = 0; i < R::FieldCount - 1; ++i)
+            writer.addValue(query.value(i).toString());
+        writer.endRow();
+    }
+    query.finish();
 }
 
 std::optional<QStringList> RuleRepository::find(const QString &number)
@@ -86,8 +98,8 @@ QString RuleRepository::duplicateOf(const QString &tax, const QString &cfop, con
     return other;
 }
 
-QSet<QString> RuleRepository::keysOf(const QString &tax, const QString &fiscal,
-                                     const QString &blocked)
+QSet<std::pair<QString, QString>>
+RuleRepository::combinationsOf(const QString &tax, const QString &fiscal, const QString &blocked)
 {
     QSqlQuery &query = m_storage.prepared(
         QStringLiteral("SELECT cdfiscoper, cdsitutrib FROM consistencia WHERE cdimposto = ? AND "
@@ -96,11 +108,11 @@ QSet<QString> RuleRepository::keysOf(const QString &tax, const QString &fiscal,
     query.addBindValue(Storage::text(blocked));
     query.addBindValue(Storage::text(fiscal));
     m_storage.run(query);
-    QSet<QString> keys;
+    QSet<std::pair<QString, QString>> combinations;
     while (query.next())
-        keys.insert(keyOf(query.value(0).toString(), query.value(1).toString()));
+        combinations.insert({query.value(0).toString(), query.value(1).toString()});
     query.finish();
-    return keys;
+    return combinations;
 }
 
 void RuleRepository::update(const QStringList &row)
@@ -161,6 +173,16 @@ void RuleRepository::insertMany(const QList<QStringList> &rows)
         }
         m_storage.run(query);
     }
+}
+
+void RuleRepository::insertNumbered(QList<QStringList> &rows)
+{
+    if (rows.isEmpty())
+        return;
+    qint64 number = reserveNumbers(rows.size());
+    for (QStringList &row : rows)
+        row[R::NRSEQCONSISTE] = formatNumber(number++);
+    insertMany(rows);
 }
 
 qint64 RuleRepository::reserveNumbers(qint64 count)

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "protocol/DataPacket.h"
+
 #include <QSet>
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
+#include <utility>
 
 namespace kvr::server {
 
@@ -18,6 +21,10 @@ class RuleRepository final
 public:
     explicit RuleRepository(Storage &storage) : m_storage(storage) {}
 
+    // Appends every rule of the tax, in number order, to a packet being
+    // written: straight from the query, as the largest reply has no time for
+    // a copy of each row.
+    void writeOfTax(const QString &tax, protocol::PacketWriter &writer);
     std::optional<QStringList> find(const QString &number);
     std::optional<QStringList> findOfTax(const QString &tax, const QString &number);
     QList<QStringList> rangeOfTax(const QString &tax, const QString &first, const QString &last);
@@ -25,20 +32,23 @@ public:
     // code and blocked/admitted flag; "" when there is none.
     QString duplicateOf(const QString &tax, const QString &cfop, const QString &cst,
                         const QString &fiscal, const QString &blocked, const QString &number);
-    // "CFOP|CST" of every rule of the tax with this fiscal code and flag.
-    QSet<QString> keysOf(const QString &tax, const QString &fiscal, const QString &blocked);
+    // (CFOP, CST) of every rule of the tax with this fiscal code and flag.
+    QSet<std::pair<QString, QString>> combinationsOf(const QString &tax, const QString &fiscal,
+                                                     const QString &blocked);
 
     void update(const QStringList &row);
     void remove(const QString &number);
     void insert(const QStringList &row);
     // Inserts many rows, several per statement.
     void insertMany(const QList<QStringList> &rows);
+    // Gives new rows the next rule numbers and inserts them, inside the
+    // current write transaction.
+    void insertNumbered(QList<QStringList> &rows);
     // Reserves `count` consecutive rule numbers inside the current write
     // transaction; returns the first.
     qint64 reserveNumbers(qint64 count);
 
     static QString formatNumber(qint64 number);
-    static QString keyOf(const QString &cfop, const QString &cst);
 
 private:
     QStringList readRow(QSqlQuery &query) const;

@@ -6,9 +6,28 @@
 #include "server/rdm/Catalog.h"
 #include "server/rdm/RuleRecord.h"
 
+#include <QJsonArray>
+#include <QSet>
+
 namespace kvr::server {
 
+using R = RuleRecord;
+
 namespace {
+
+void refuseIf(const QString &problem)
+{
+    if (!problem.isEmpty())
+        throw AppError::validation(problem);
+}
+
+void checkWidth(const QString &label, const QString &value, int width)
+{
+    if (protocol::characterCount(value) > width)
+        throw AppError::validation(QStringLiteral("%1 inválido: \"%2\" tem mais de %3 caracteres.")
+                                       .arg(label, protocol::excerpt(value))
+                                       .arg(width));
+}
 
 bool isAny(const QString &value)
 {
@@ -30,7 +49,6 @@ QString RuleValidator::anyAsZero(const QString &value)
 
 bool RuleValidator::isEmptyRule(const QStringList &row)
 {
-    using R = RuleRecord;
     return row.at(R::CDFISCOPER).isEmpty() && row.at(R::CDCST1DIGT).isEmpty() &&
            row.at(R::CDSITUTRIB).isEmpty() && isAny(row.at(R::CDFISCAL)) &&
            isAny(row.at(R::IDTPALIQUOTA)) && isAny(row.at(R::IDTPVRIMPOSTO)) &&
@@ -42,13 +60,20 @@ QString RuleValidator::emptyRuleMessage()
     return QStringLiteral("A consistência deve ter no mínimo um campo preenchido");
 }
 
+QString RuleValidator::problemCfopCode(const QString &cfop)
+{
+    if (Catalog::isDigits(cfop, 4))
+        return {};
+    return QStringLiteral("CFOP inválido: \"%1\". Informe os 4 dígitos do CFOP.")
+        .arg(protocol::excerpt(cfop));
+}
+
 QString RuleValidator::problemCfop(const QString &cfop)
 {
     if (cfop.isEmpty())
         return {};
-    if (!Catalog::isDigits(cfop, 4))
-        return QStringLiteral("CFOP inválido: \"%1\". Informe os 4 dígitos do CFOP.")
-            .arg(protocol::excerpt(cfop));
+    if (const QString problem = problemCfopCode(cfop); !problem.isEmpty())
+        return problem;
     if (!m_catalog.cfopExists(cfop))
         return QStringLiteral("CFOP não cadastrado: %1.").arg(cfop);
     return {};
@@ -115,9 +140,18 @@ QString RuleValidator::problemFirstDigit(const QString &value)
         .arg(protocol::excerpt(value));
 }
 
+QString RuleValidator::problemRuleNumber(const QString &number)
+{
+    if (number.isEmpty())
+        return QStringLiteral("Consistência deve ser informada");
+    if (!Catalog::isDigits(number, 10))
+        return QStringLiteral("Número de consistência inválido: \"%1\". Informe os 10 dígitos.")
+            .arg(protocol::excerpt(number));
+    return {};
+}
+
 void RuleValidator::check(QStringList &row, bool userRule)
 {
-    using R = RuleRecord;
     const QString number = row.at(R::NRSEQCONSISTE);
     const auto refuse = [&number](const QString &problem) {
         throw AppError::validation(
@@ -169,6 +203,204 @@ void RuleValidator::check(QStringList &row, bool userRule)
                               "operação (indicador predefinida deve ser N)."));
     if (isEmptyRule(row))
         refuse(emptyRuleMessage());
+}
+
+void RuleValidator::checkRuleNumber(const QString &number)
+{
+    refuseIf(problemRuleNumber(number));
+}
+
+void RuleValidator::checkCfopCode(const QString &cfop)
+{
+    refuseIf(problemCfopCode(cfop));
+}
+
+void RuleValidator::checkTaxFilter(const QString &tax, const QString &filter)
+{
+    if (filter == QLatin1String("T"))
+        return;
+    if (!filter.isEmpty())
+        throw AppError::validation(
+            QStringLiteral("Filtro de impostos inválido: \"%1\". Use \"T\" para todos ou vazio "
+                           "para o imposto informado.")
+                .arg(protocol::excerpt(filter)));
+    Catalog::checkTaxCode(tax);
+}
+
+void RuleValidator::checkDuplicateQuery(const VdConsistenciasArgs &args)
+{
+    Catalog::checkTaxCode(args.tax);
+    checkWidth(QStringLiteral("CFOP"), args.cfop, R::width(R::CDFISCOPER));
+    checkWidth(QStringLiteral("CST"), args.cst, R::width(R::CDSITUTRIB));
+    refuseIf(problemFiscal(args.fiscal));
+    refuseIf(problemBlocked(args.blocked));
+    if (!args.number.isEmpty())
+        checkRuleNumber(args.number);
+}
+
+void RuleValidator::checkNoDuplicate(const QString &number, const QString &other)
+{
+    if (other.isEmpty())
+        return;
+    const QString base = QStringLiteral("Consistência Fiscal já cadastrada");
+    const QString detail =
+        QStringLiteral("a consistência %1 tem o mesmo CFOP, CST, código fiscal e indicador "
+                       "bloqueado/admitido.")
+            .arg(other);
+    throw AppError::validation(
+        number.isEmpty() ? base + QStringLiteral(": ") + detail
+                         : QStringLiteral("Consistência %1: %2: %3").arg(number, base, detail));
+}
+
+void RuleValidator::checkDelta(const QJsonObject &delta)
+{
+    const QJsonArray changes = delta.value(QLatin1String("changes")).toArray();
+    if (changes.size() > MaxDeltaChanges)
+        throw AppError::validation(
+            QStringLiteral("O pacote tem %1 alterações; o limite é de %2 alterações por "
+                           "gravação. Grave as alterações em partes menores.")
+                .arg(changes.size())
+                .arg(MaxDeltaChanges));
+    for (const QJsonValue &change : changes)
+        if (change.toObject().value(QLatin1String("op")).toString() == QLatin1String("insert"))
+            throw AppError::validation(
+                QStringLiteral("Inclusão de consistências não é permitida nesta operação; novas "
+                               "consistências são criadas pelo cadastro automático."));
+}
+
+void RuleValidator::checkUnchanged(const QStringList &old,
+                                   const std::optional<QStringList> &current)
+{
+    const QString &number = old.at(R::NRSEQCONSISTE);
+    bool same = current.has_value();
+    for (int f = R::CDIMPOSTO; same && f < R::FieldCount; ++f)
+        same = current->at(f) == old.at(f);
+    if (!same)
+        throw AppError(protocol::RpcError::Conflict,
+                       QStringLiteral("A consistência %1 foi alterada ou excluída por outro "
+                                      "usuário. Recarregue as consistências e refaça a "
+                                      "alteração.")
+                           .arg(protocol::excerpt(number)));
+    if (current->at(R::IDCONSPREDEFI) != QLatin1String("N"))
+        throw AppError::validation(
+            QStringLiteral("A consistência %1 é predefinida e não pode ser alterada nem "
+                           "excluída.")
+                .arg(number));
+}
+
+void RuleValidator::checkUpdate(const QStringList &old, QStringList &row)
+{
+    const QString &number = old.at(R::NRSEQCONSISTE);
+    if (row.at(R::NRSEQCONSISTE) != number)
+        throw AppError::validation(
+            QStringLiteral("Consistência %1: o número da consistência não pode ser alterado.")
+                .arg(number));
+    if (row.at(R::CDIMPOSTO) != old.at(R::CDIMPOSTO))
+        throw AppError::validation(
+            QStringLiteral("Consistência %1: a consistência não pode ser passada para outro "
+                           "imposto.")
+                .arg(number));
+    check(row);
+}
+
+QStringList RuleValidator::checkPicked(const CadAutoAtualizaArgs &args)
+{
+    if (args.byRange() && args.byList())
+        throw AppError::validation(QStringLiteral("Informe um intervalo de consistências ou uma "
+                                                  "lista, não os dois."));
+    if (!args.byRange() && !args.byList())
+        throw AppError::validation(QStringLiteral("Consistência deve ser informada"));
+    if (args.byRange()) {
+        checkRuleNumber(args.first);
+        checkRuleNumber(args.last);
+        if (args.first > args.last)
+            throw AppError::validation(QStringLiteral(
+                "Consistência final deve ser maior ou igual que a consistência inicial"));
+        return {};
+    }
+    // Counted before splitting, so an oversized list costs no copies.
+    const qsizetype entries = args.list.count(QLatin1Char(',')) + 1;
+    if (entries > MaxListRules)
+        throw AppError::validation(
+            QStringLiteral("A lista tem %1 consistências; o limite é de %2 por operação. "
+                           "Informe um intervalo de consistências ou divida a lista.")
+                .arg(entries)
+                .arg(MaxListRules));
+    QStringList numbers;
+    QSet<QString> seen;
+    seen.reserve(entries);
+    for (const QStringView piece : QStringView(args.list).split(QLatin1Char(','))) {
+        const QString number = piece.toString();
+        checkRuleNumber(number);
+        if (!seen.contains(number)) {
+            seen.insert(number);
+            numbers.append(number);
+        }
+    }
+    return numbers;
+}
+
+void RuleValidator::checkChanges(const TaxInfo &tax, const CadAutoAtualizaArgs &args)
+{
+    if (args.cst)
+        refuseIf(problemCst(tax, *args.cst));
+    if (args.cfop)
+        refuseIf(problemCfop(*args.cfop));
+    if (args.fiscal)
+        refuseIf(problemFiscal(*args.fiscal));
+    if (args.taxValueSign)
+        refuseIf(problemSign(QStringLiteral("TP. Vr. Imposto"), *args.taxValueSign));
+    if (args.baseSign)
+        refuseIf(problemSign(QStringLiteral("TP. Vr. BC"), *args.baseSign));
+    if (args.rateSign)
+        refuseIf(problemSign(QStringLiteral("Tipo Aliquota"), *args.rateSign));
+    if (args.checksAtEntry)
+        refuseIf(problemYesNo(QStringLiteral("Indicador de verificação no lançamento"),
+                              *args.checksAtEntry));
+    if (args.checksAtApproval)
+        refuseIf(problemYesNo(QStringLiteral("Indicador de verificação na aprovação"),
+                              *args.checksAtApproval));
+}
+
+void RuleValidator::checkFound(const QString &number, const QString &tax, bool found)
+{
+    if (!found)
+        throw AppError::validation(
+            QStringLiteral("Consistência não cadastrada: %1 não é uma consistência do imposto %2.")
+                .arg(number, tax));
+}
+
+void RuleValidator::checkGeneration(const TaxInfo &tax, const CadAutoInsereArgs &args,
+                                    const QStringList &blueprint)
+{
+    if (args.firstCst.isEmpty() != args.lastCst.isEmpty())
+        throw AppError::validation(QStringLiteral("CST deve ser informado"));
+    if (!args.firstCst.isEmpty()) {
+        refuseIf(problemCst(tax, args.firstCst));
+        refuseIf(problemCst(tax, args.lastCst));
+        if (args.lastCst < args.firstCst)
+            throw AppError::validation(
+                QStringLiteral("CST final deve ser maior que o CST inicial"));
+    }
+    if (args.firstCfop.isEmpty() != args.lastCfop.isEmpty())
+        throw AppError::validation(QStringLiteral("CFOP deve ser informado"));
+    if (!args.firstCfop.isEmpty()) {
+        refuseIf(problemCfop(args.firstCfop));
+        refuseIf(problemCfop(args.lastCfop));
+        if (args.lastCfop < args.firstCfop)
+            throw AppError::validation(
+                QStringLiteral("CFOP final deve ser maior que o CFOP inicial"));
+    }
+    refuseIf(problemSign(QStringLiteral("TP. Vr. BC"), args.baseSign));
+    refuseIf(problemSign(QStringLiteral("TP. Vr. Imposto"), args.taxValueSign));
+    refuseIf(problemSign(QStringLiteral("Tipo Aliquota"), args.rateSign));
+    refuseIf(problemYesNo(QStringLiteral("Indicador de verificação no lançamento"), args.atEntry));
+    refuseIf(
+        problemYesNo(QStringLiteral("Indicador de verificação na aprovação"), args.atApproval));
+    refuseIf(problemFiscal(args.fiscal));
+    refuseIf(problemBlocked(args.blocked));
+    if (args.firstCfop.isEmpty() && args.firstCst.isEmpty() && isEmptyRule(blueprint))
+        throw AppError::validation(emptyRuleMessage());
 }
 
 } // namespace kvr::server

@@ -98,8 +98,7 @@ TEST_P(DispatcherOutcome, EveryOutcomeIsOneReplyAndTheNextCallIsAnswered)
 INSTANTIATE_TEST_SUITE_P(
     Table, DispatcherOutcome,
     ::testing::Values(
-        Outcome{"result", [] { return QByteArrayLiteral("\"feito\""); }, true, RpcError{},
-                "feito"},
+        Outcome{"result", [] { return QByteArrayLiteral("\"feito\""); }, true, RpcError{}, "feito"},
         Outcome{"validation",
                 []() -> QByteArray { throw AppError::validation(QStringLiteral("CST inválido")); },
                 false, RpcError::Validation, "CST inválido"},
