@@ -4,6 +4,7 @@
 // cadAutoAtualiza over a list of the most rules a list may hold vs one a
 // tenth as long (the cost per rule must not grow with the list), and the
 // strict-JSON check of a large request vs Qt's parse of it.
+#include "protocol/CstTable.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/LineFramer.h"
 #include "protocol/StrictJson.h"
@@ -36,17 +37,14 @@ namespace {
 constexpr int RuleCount = 100000;
 const QString Tax = QStringLiteral("50");
 
-// CSTs of the PIS family, in order.
-const QStringList pisCsts = {
-    QStringLiteral("01"), QStringLiteral("02"), QStringLiteral("03"), QStringLiteral("04"),
-    QStringLiteral("05"), QStringLiteral("06"), QStringLiteral("07"), QStringLiteral("08"),
-    QStringLiteral("09"), QStringLiteral("49"), QStringLiteral("50"), QStringLiteral("51"),
-    QStringLiteral("52"), QStringLiteral("53"), QStringLiteral("54"), QStringLiteral("55"),
-    QStringLiteral("56"), QStringLiteral("60"), QStringLiteral("61"), QStringLiteral("62"),
-    QStringLiteral("63"), QStringLiteral("64"), QStringLiteral("65"), QStringLiteral("66"),
-    QStringLiteral("67"), QStringLiteral("70"), QStringLiteral("71"), QStringLiteral("72"),
-    QStringLiteral("73"), QStringLiteral("74"), QStringLiteral("75"), QStringLiteral("98"),
-    QStringLiteral("99")};
+// CSTs of the PIS family, in order, from the shared CST table.
+const QStringList pisCsts = [] {
+    QStringList codes;
+    for (const kvr::protocol::CstTable::Entry &entry : kvr::protocol::CstTable::entries())
+        if (entry.family == QLatin1String("PIS"))
+            codes.append(entry.code);
+    return codes;
+}();
 
 // Seeds the reference data, adds 1000 extra CFOPs (8000-8999) so that 20,000
 // new combinations exist, and 100,000 blocked rules of one tax.

@@ -2,32 +2,6 @@
 
 namespace kvr::server {
 
-const QList<protocol::PacketField> &RuleRecord::fields()
-{
-    static const QList<protocol::PacketField> list = {
-        {QStringLiteral("IDMARCADO"), 1},       {QStringLiteral("CDIMPOSTO"), 2},
-        {QStringLiteral("IDCONSATIVA"), 1},     {QStringLiteral("NRSEQCONSISTE"), 10},
-        {QStringLiteral("IDENTRSAIDOP"), 1},    {QStringLiteral("CDFISCOPER"), 4},
-        {QStringLiteral("CDCST1DIGT"), 1},      {QStringLiteral("CDSITUTRIB"), 2},
-        {QStringLiteral("CDFISCAL"), 1},        {QStringLiteral("IDTPBASECALC"), 1},
-        {QStringLiteral("IDTPALIQUOTA"), 1},    {QStringLiteral("IDTPVRIMPOSTO"), 1},
-        {QStringLiteral("CDTPCREDPICOITE"), 3}, {QStringLiteral("DSCONSISTENCIA"), 250},
-        {QStringLiteral("IDCONSISTELANC"), 1},  {QStringLiteral("IDCONSISTEAPRO"), 1},
-        {QStringLiteral("IDBLOQADMI"), 1},      {QStringLiteral("IDCONSPREDEFI"), 1},
-    };
-    return list;
-}
-
-QString RuleRecord::name(int field)
-{
-    return fields().at(field).name;
-}
-
-int RuleRecord::width(int field)
-{
-    return fields().at(field).size;
-}
-
 QString RuleRecord::column(int field)
 {
     return name(field).toLower();
@@ -53,15 +27,6 @@ const QString &RuleRecord::storedPlaceholders()
         return marks.join(QStringLiteral(", "));
     }();
     return text;
-}
-
-QStringList RuleRecord::blankRow()
-{
-    QStringList row;
-    row.reserve(FieldCount);
-    for (int f = 0; f < FieldCount; ++f)
-        row.append(QString());
-    return row;
 }
 
 } // namespace kvr::server

@@ -1,9 +1,9 @@
 #include "server/seed/Seeder.h"
 
+#include "protocol/CstTable.h"
 #include "server/common/AppError.h"
 #include "server/rdm/RuleRecord.h"
 #include "server/rdm/RuleRepository.h"
-#include "server/seed/CstTable.h"
 #include "server/storage/Storage.h"
 #include "server/storage/WriteTransaction.h"
 
@@ -98,14 +98,14 @@ void seedCsts(Storage &storage)
 {
     QSqlQuery &family = storage.prepared(
         QStringLiteral("INSERT INTO cst_familia (cdimpostonfe, familia) VALUES (?, ?)"));
-    for (const CstTable::Family &f : CstTable::families()) {
+    for (const protocol::CstTable::Family &f : protocol::CstTable::families()) {
         family.bindValue(0, Storage::text(f.nfeCode));
         family.bindValue(1, Storage::text(f.prefix));
         storage.run(family);
     }
     QSqlQuery &cst = storage.prepared(
         QStringLiteral("INSERT INTO cst (familia, cdsitutrib, dscst) VALUES (?, ?, ?)"));
-    for (const CstTable::Entry &e : CstTable::entries()) {
+    for (const protocol::CstTable::Entry &e : protocol::CstTable::entries()) {
         cst.bindValue(0, Storage::text(e.family));
         cst.bindValue(1, Storage::text(e.code));
         cst.bindValue(2, Storage::text(e.text));

@@ -1,6 +1,7 @@
 #include "kit/core/Consiste.h"
 #include "kit/data/TClientDataSet.h"
 #include "kit/data/TDataSource.h"
+#include "protocol/RuleRecord.h"
 
 #include <QAbstractItemModelTester>
 #include <QJsonArray>
@@ -32,26 +33,14 @@ inline void PrintTo(const QVariant &value, std::ostream *os)
 
 namespace {
 
-struct FieldDef
-{
-    const char *name;
-    int size;
-};
-
 // The rule record as the server sends it.
-const FieldDef kRuleFields[] = {
-    {"IDMARCADO", 1},       {"CDIMPOSTO", 2},        {"IDCONSATIVA", 1},    {"NRSEQCONSISTE", 10},
-    {"IDENTRSAIDOP", 1},    {"CDFISCOPER", 4},       {"CDCST1DIGT", 1},     {"CDSITUTRIB", 2},
-    {"CDFISCAL", 1},        {"IDTPBASECALC", 1},     {"IDTPALIQUOTA", 1},   {"IDTPVRIMPOSTO", 1},
-    {"CDTPCREDPICOITE", 3}, {"DSCONSISTENCIA", 250}, {"IDCONSISTELANC", 1}, {"IDCONSISTEAPRO", 1},
-    {"IDBLOQADMI", 1},      {"IDCONSPREDEFI", 1},
-};
+const QList<kvr::protocol::PacketField> &kRuleFields = kvr::protocol::RuleRecord::fields();
 
 QVariantList fieldList()
 {
     QVariantList fields;
-    for (const FieldDef &f : kRuleFields)
-        fields.append(QVariantMap{{"name", QString::fromLatin1(f.name)}, {"size", f.size}});
+    for (const auto &f : kRuleFields)
+        fields.append(QVariantMap{{"name", f.name}, {"size", f.size}});
     return fields;
 }
 
@@ -77,8 +66,8 @@ QVariantMap packet(const QList<QStringList> &rows, const QVariantList &fields = 
 
 void declareRuleFields(TClientDataSet &ds)
 {
-    for (const FieldDef &f : kRuleFields)
-        ds.AddField(QString::fromLatin1(f.name), f.size);
+    for (const auto &f : kRuleFields)
+        ds.AddField(f.name, f.size);
 }
 
 QList<QStringList> fiveRules()
@@ -133,8 +122,8 @@ TEST_F(DataSetTest, LoadsAPacketOpenOnTheFirstRow)
 TEST_F(DataSetTest, LoadsAJsonObjectPacket)
 {
     QJsonArray fields;
-    for (const FieldDef &fd : kRuleFields)
-        fields.append(QJsonObject{{"name", QString::fromLatin1(fd.name)}, {"size", fd.size}});
+    for (const auto &fd : kRuleFields)
+        fields.append(QJsonObject{{"name", fd.name}, {"size", fd.size}});
     QJsonArray rows;
     for (const QStringList &r : fiveRules())
         rows.append(QJsonArray::fromStringList(r));
@@ -451,8 +440,8 @@ TEST_F(DataSetTest, FilterSetWhileClosedAppliesOnLoad)
 QStringList with(QStringList row, const QList<QPair<const char *, const char *>> &values)
 {
     for (const auto &[name, value] : values)
-        for (int i = 0; i < int(std::size(kRuleFields)); ++i)
-            if (qstrcmp(kRuleFields[i].name, name) == 0)
+        for (int i = 0; i < int(kRuleFields.size()); ++i)
+            if (kRuleFields[i].name == QLatin1String(name))
                 row[i] = QString::fromUtf8(value);
     return row;
 }

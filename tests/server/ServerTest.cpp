@@ -1,5 +1,7 @@
 #include "tests/server/ServerTest.h"
 
+#include "protocol/RuleRecord.h"
+
 #include <QSqlQuery>
 
 namespace kvr::test {
@@ -7,16 +9,12 @@ namespace kvr::test {
 namespace {
 const QStringList &ruleFieldNames()
 {
-    static const QStringList names = {
-        QStringLiteral("IDMARCADO"),       QStringLiteral("CDIMPOSTO"),
-        QStringLiteral("IDCONSATIVA"),     QStringLiteral("NRSEQCONSISTE"),
-        QStringLiteral("IDENTRSAIDOP"),    QStringLiteral("CDFISCOPER"),
-        QStringLiteral("CDCST1DIGT"),      QStringLiteral("CDSITUTRIB"),
-        QStringLiteral("CDFISCAL"),        QStringLiteral("IDTPBASECALC"),
-        QStringLiteral("IDTPALIQUOTA"),    QStringLiteral("IDTPVRIMPOSTO"),
-        QStringLiteral("CDTPCREDPICOITE"), QStringLiteral("DSCONSISTENCIA"),
-        QStringLiteral("IDCONSISTELANC"),  QStringLiteral("IDCONSISTEAPRO"),
-        QStringLiteral("IDBLOQADMI"),      QStringLiteral("IDCONSPREDEFI")};
+    static const QStringList names = [] {
+        QStringList list;
+        for (const protocol::PacketField &field : protocol::RuleRecord::fields())
+            list.append(field.name);
+        return list;
+    }();
     return names;
 }
 } // namespace

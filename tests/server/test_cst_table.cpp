@@ -1,11 +1,11 @@
-#include "server/seed/CstTable.h"
+#include "protocol/CstTable.h"
 
 #include <QMap>
 #include <QSet>
 
 #include <gtest/gtest.h>
 
-using kvr::server::CstTable;
+using kvr::protocol::CstTable;
 
 namespace {
 

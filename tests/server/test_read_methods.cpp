@@ -1,3 +1,4 @@
+#include "protocol/RuleRecord.h"
 #include "tests/server/ServerTest.h"
 
 #include <QFile>
@@ -134,16 +135,13 @@ TEST_P(ReadMethods, CfopCheckFindsOneCfopOrNone)
 
 TEST_P(ReadMethods, RulesCarryTheEighteenFieldsOrderedByNumber)
 {
-    const QStringList names = {QStringLiteral("IDMARCADO"),       QStringLiteral("CDIMPOSTO"),
-                               QStringLiteral("IDCONSATIVA"),     QStringLiteral("NRSEQCONSISTE"),
-                               QStringLiteral("IDENTRSAIDOP"),    QStringLiteral("CDFISCOPER"),
-                               QStringLiteral("CDCST1DIGT"),      QStringLiteral("CDSITUTRIB"),
-                               QStringLiteral("CDFISCAL"),        QStringLiteral("IDTPBASECALC"),
-                               QStringLiteral("IDTPALIQUOTA"),    QStringLiteral("IDTPVRIMPOSTO"),
-                               QStringLiteral("CDTPCREDPICOITE"), QStringLiteral("DSCONSISTENCIA"),
-                               QStringLiteral("IDCONSISTELANC"),  QStringLiteral("IDCONSISTEAPRO"),
-                               QStringLiteral("IDBLOQADMI"),      QStringLiteral("IDCONSPREDEFI")};
-    const QList<int> sizes = {1, 2, 1, 10, 1, 4, 1, 2, 1, 1, 1, 1, 3, 250, 1, 1, 1, 1};
+    QStringList names;
+    QList<int> sizes;
+    for (const kvr::protocol::PacketField &field : kvr::protocol::RuleRecord::fields()) {
+        names.append(field.name);
+        sizes.append(field.size);
+    }
+    ASSERT_EQ(names.size(), 18);
     QSet<QString> allNumbers;
     qsizetype total = 0;
     for (const QString &tax : {QStringLiteral("01"), QStringLiteral("02"), QStringLiteral("03"),

@@ -1,5 +1,7 @@
 #include "CLI/STD/KVR/KVR51400/MessageTables.h"
 
+#include "protocol/CstTable.h"
+
 // clang-format off
 QStringList MessageTables::MaintenancePadrao()
 {
@@ -61,105 +63,15 @@ QStringList MessageTables::AutomaticPadrao()
         QStringLiteral("CONSISTE_MAIOR|Consistência final deve ser maior ou igual que a consistência inicial"),
     };
 }
+// clang-format on
 
 QStringList MessageTables::Cst()
 {
-    return {
-        QStringLiteral("IMP00|ICMS"),
-        QStringLiteral("IMP10|IPI"),
-        QStringLiteral("IMP50|PIS"),
-        QStringLiteral("IMP60|COF"),
-        QStringLiteral("ICMS00|00 - Tributada integralmente"),
-        QStringLiteral("ICMS10|10 - Tributada e com cobrança do ICMS por substituição tributária"),
-        QStringLiteral("ICMS20|20 - Com redução de base de cálculo"),
-        QStringLiteral("ICMS30|30 - Isenta ou não tributada e com cobrança do ICMS por substituição tributária."),
-        QStringLiteral("ICMS40|40 - Isenta"),
-        QStringLiteral("ICMS41|41 - Não Tributada"),
-        QStringLiteral("ICMS50|50 - Suspensão"),
-        QStringLiteral("ICMS51|51 - Diferimento A exigência do preenchimento das informações do ICMS diferido fica `a critério de cada UF."),
-        QStringLiteral("ICMS60|60 - ICMS cobrado anteriormente por substituição  tributária."),
-        QStringLiteral("ICMS70|70 - Com redução de base de cálculo e cobrança do ICMS por substituição tributária."),
-        QStringLiteral("ICMS90|90 - Outros"),
-        QStringLiteral("IPI00|00 - Entrada com recuperação de crédito"),
-        QStringLiteral("IPI01|01 - Entrada tributada com alíquota zero"),
-        QStringLiteral("IPI02|02 - Entrada isenta"),
-        QStringLiteral("IPI03|03 - Entrada não-tributada"),
-        QStringLiteral("IPI04|04 - Entrada imune"),
-        QStringLiteral("IPI05|05 - Entrada com suspensão"),
-        QStringLiteral("IPI49|49 - Outras entradas"),
-        QStringLiteral("IPI50|50 - Saída tributada"),
-        QStringLiteral("IPI51|51 - Saída tributada com alíquota zero"),
-        QStringLiteral("IPI52|52 - Saída isenta"),
-        QStringLiteral("IPI53|53 - Saída não-tributada"),
-        QStringLiteral("IPI54|54 - Saída imune"),
-        QStringLiteral("IPI55|55 - Saída com suspensão"),
-        QStringLiteral("IPI99|99 - Outras saídas"),
-        QStringLiteral("PIS01|01 - Operação Tributável (base de cálculo = valor da operação alíquota normal (cumulativo/não cumulativo))"),
-        QStringLiteral("PIS02|02 - Operação Tributável (base de cálculo = valor da operação (alíquota diferenciada))"),
-        QStringLiteral("PIS03|03 - Operação Tributável (base de cálculo = quantidade vendida x alíquota por unidade de produto)"),
-        QStringLiteral("PIS04|04 - Operação Tributável (tributação monofásica (alíquota zero))"),
-        QStringLiteral("PIS05|05 - Operação Tributável (substituição tributária)"),
-        QStringLiteral("PIS06|06 - Operação Tributável (alíquota zero)"),
-        QStringLiteral("PIS07|07 - Operação Isenta da Contribuição"),
-        QStringLiteral("PIS08|08 - Operação Sem Incidência da Contribuição"),
-        QStringLiteral("PIS09|09 - Operação com Suspensão da Contribuíção"),
-        QStringLiteral("PIS49|49 - Outras Operações de Saída"),
-        QStringLiteral("PIS50|50 - Operação com Direito a Crédito - Vinculada Exclusivamente a Receita Tributada no Mercado Interno"),
-        QStringLiteral("PIS51|51 - Operação com Direito a Crédito - Vinculada Exclusivamente a Receita Não Tributada no Mercado Interno"),
-        QStringLiteral("PIS52|52 - Operação com Direito a Crédito - Vinculada Exclusivamente a Receita de Exportação"),
-        QStringLiteral("PIS53|53 - Operação com Direito a Crédito - Vinculada a Receitas Tributadas e Não-Tributadas no Mercado Interno"),
-        QStringLiteral("PIS54|54 - Operação com Direito a Crédito - Vinculada a Receitas Tributadas no Mercado Interno e de Exportação"),
-        QStringLiteral("PIS55|55 - Operação com Direito a Crédito - Vinculada a Receitas Não-Tributadas no Mercado Interno e de Exportação"),
-        QStringLiteral("PIS56|56 - Operação com Direito a Crédito - Vinculada a Receitas Tributadas e Não-Tributadas no Mercado Interno e de Exportação"),
-        QStringLiteral("PIS60|60 - Crédito Presumido - Operação de Aquisição Vinculada Exclusivamente a Receita Tributada no Mercado Interno"),
-        QStringLiteral("PIS61|61 - Crédito Presumido - Operação de Aquisição Vinculada Exclusivamente a Receita Não-Tributada no Mercado Interno"),
-        QStringLiteral("PIS62|62 - Crédito Presumido - Operação de Aquisição Vinculada Exclusivamente a Receita de Exportação"),
-        QStringLiteral("PIS63|63 - Crédito Presumido - Operação de Aquisição Vinculada a Receitas Tributadas e Não-Tributadas no Mercado Interno"),
-        QStringLiteral("PIS64|64 - Crédito Presumido - Operação de Aquisição Vinculada a Receitas Tributadas no Mercado Interno e de Exportação"),
-        QStringLiteral("PIS65|65 - Crédito Presumido - Operação de Aquisição Vinculada a Receitas Não-Tributadas no Mercado Interno e de Exportação"),
-        QStringLiteral("PIS66|66 - Crédito Presumido - Operação de Aquisição Vinculada a Receitas Tributadas e Não-Tributadas no Mercado Interno e de Exportação"),
-        QStringLiteral("PIS67|67 - Crédito Presumido - Outras Operações"),
-        QStringLiteral("PIS70|70 - Operação de Aquisição sem Direito a Crédito"),
-        QStringLiteral("PIS71|71 - Operação de Aquisição com Isenção"),
-        QStringLiteral("PIS72|72 - Operação de Aquisição com Suspensão"),
-        QStringLiteral("PIS73|73 - Operação de Aquisição a Alíquota Zero"),
-        QStringLiteral("PIS74|74 - Operação de Aquisição sem Incidência da Contribuição"),
-        QStringLiteral("PIS75|75 - Operação de Aquisição por Substituição Tributária"),
-        QStringLiteral("PIS98|98 - Outras Operações de Entrada"),
-        QStringLiteral("PIS99|99 - Outras Operações"),
-        QStringLiteral("COF01|01 - Operação Tributável (base de cálculo = valor da operação alíquota normal (cumulativo/não cumulativo))"),
-        QStringLiteral("COF02|02 - Operação Tributável (base de cálculo = valor da operação (alíquota diferenciada)"),
-        QStringLiteral("COF03|03 - Operação Tributável (base de cálculo = quantidade vendida x alíquota por unidade de produto)"),
-        QStringLiteral("COF04|04 - Operação Tributável (tributação monofásica(alíquota zero))"),
-        QStringLiteral("COF05|05 - Operação Tributável (substituição tributária) "),
-        QStringLiteral("COF06|06 - Operação Tributável (alíquota zero)"),
-        QStringLiteral("COF07|07 - Operação Isenta da Contribuição"),
-        QStringLiteral("COF08|08 - Operação Sem Incidência da Contribuição"),
-        QStringLiteral("COF09|09 - Operação com Suspensão da Contribuição"),
-        QStringLiteral("COF49|49 - Outras Operações de Saída"),
-        QStringLiteral("COF50|50 - Operação com Direito a Crédito - Vinculada Exclusivamente a Receita Tributada no Mercado Interno"),
-        QStringLiteral("COF51|51 - Operação com Direito a Crédito - Vinculada Exclusivamente a Receita Não Tributada no Mercado Interno"),
-        QStringLiteral("COF52|52 - Operação com Direito a Crédito - Vinculada Exclusivamente a Receita de Exportação"),
-        QStringLiteral("COF53|53 - Operação com Direito a Crédito - Vinculada a Receitas Tributadas e Não-Tributadas no Mercado Interno"),
-        QStringLiteral("COF54|54 - Operação com Direito a Crédito - Vinculada a Receitas Tributadas no Mercado Interno e de Exportação"),
-        QStringLiteral("COF55|55 - Operação com Direito a Crédito - Vinculada a Receitas Não-Tributadas no Mercado Interno e de Exportação"),
-        QStringLiteral("COF56|56 - Operação com Direito a Crédito - Vinculada a Receitas Tributadas e Não-Tributadas no Mercado Interno e de Exportação"),
-        QStringLiteral("COF60|60 - Crédito Presumido - Operação de Aquisição Vinculada Exclusivamente a Receita Tributada no Mercado Interno"),
-        QStringLiteral("COF61|61 - Crédito Presumido - Operação de Aquisição Vinculada Exclusivamente a Receita Não-Tributada no Mercado Interno"),
-        QStringLiteral("COF62|62 - Crédito Presumido - Operação de Aquisição Vinculada Exclusivamente a Receita de Exportação"),
-        QStringLiteral("COF63|63 - Crédito Presumido - Operação de Aquisição Vinculada a Receitas Tributadas e Não-Tributadas no Mercado Interno"),
-        QStringLiteral("COF64|64 - Crédito Presumido - Operação de Aquisição Vinculada a Receitas Tributadas no Mercado Interno e de Exportação"),
-        QStringLiteral("COF65|65 - Crédito Presumido - Operação de Aquisição Vinculada a Receitas Não-Tributadas no Mercado Interno e de Exportação"),
-        QStringLiteral("COF66|66 - Crédito Presumido - Operação de Aquisição Vinculada a Receitas Tributadas e Não-Tributadas no Mercado Interno e de Exportação"),
-        QStringLiteral("COF67|67 - Crédito Presumido - Outras Operações"),
-        QStringLiteral("COF70|70 - Operação de Aquisição sem Direito a Crédito"),
-        QStringLiteral("COF71|71 - Operação de Aquisição com Isenção"),
-        QStringLiteral("COF72|72 - Operação de Aquisição com Suspensão"),
-        QStringLiteral("COF73|73 - Operação de Aquisição a Alíquota Zero"),
-        QStringLiteral("COF74|74 - Operação de Aquisição sem Incidência da Contribuição"),
-        QStringLiteral("COF75|75 - Operação de Aquisição por Substituição Tributária"),
-        QStringLiteral("COF98|98 - Outras Operações de Entrada"),
-        QStringLiteral("COF99|99 - Outras Operações"),
-    };
+    // The server's CST reference table, as the screens' keyed lines.
+    QStringList lines;
+    for (const kvr::protocol::CstTable::Family &family : kvr::protocol::CstTable::families())
+        lines.append(QStringLiteral("IMP") + family.nfeCode + QLatin1Char('|') + family.prefix);
+    for (const kvr::protocol::CstTable::Entry &entry : kvr::protocol::CstTable::entries())
+        lines.append(entry.family + entry.code + QLatin1Char('|') + entry.text);
+    return lines;
 }
-// clang-format on

@@ -1,84 +1,79 @@
 #include "CLI/STD/KVR/KVR51400/RuleRecords.h"
 
 #include "kit/data/TClientDataSet.h"
+#include "protocol/RuleRecord.h"
 
 #include <QString>
 
-#include <array>
-
 namespace {
 
-struct RuleField
-{
-    const char *name;
-    int size;
-    const char *label; // UTF-8; nullptr for the hidden fields
-};
+using Rule = kvr::protocol::RuleRecord;
 
-// Every field of a rule with its width and label; a field without a label
-// is not shown.
-constexpr std::array<RuleField, 18> kRuleFields{{
-    {"IDMARCADO", 1, nullptr},
-    {"CDIMPOSTO", 2, nullptr},
-    {"IDCONSATIVA", 1, "Ativo"},
-    {"NRSEQCONSISTE", 10, "Cód. Consistência"},
-    {"IDENTRSAIDOP", 1, "E/S"},
-    {"CDFISCOPER", 4, "CFOP"},
-    {"CDCST1DIGT", 1, "1° Dig. CST"},
-    {"CDSITUTRIB", 2, "CST"},
-    {"CDFISCAL", 1, "Código Fiscal"},
-    {"IDTPBASECALC", 1, "TP. Vr. BC"},
-    {"IDTPALIQUOTA", 1, "Tipo Aliquota"},
-    {"IDTPVRIMPOSTO", 1, "TP. Vr. Imposto"},
-    {"CDTPCREDPICOITE", 3, "Tp. Crédito"},
-    {"DSCONSISTENCIA", 250, "Descrição"},
-    {"IDCONSISTELANC", 1, nullptr},
-    {"IDCONSISTEAPRO", 1, nullptr},
-    {"IDBLOQADMI", 1, nullptr},
-    {"IDCONSPREDEFI", 1, nullptr},
-}};
-
-const RuleField &ruleField(const char *name)
+// The label of each shown field of a rule (UTF-8), indexed by field; a field
+// without a label is not shown. Names and widths are the shared record's.
+const char *ruleLabel(int field)
 {
-    for (const RuleField &field : kRuleFields) {
-        if (qstrcmp(field.name, name) == 0)
-            return field;
+    switch (field) {
+    case Rule::IDCONSATIVA:
+        return "Ativo";
+    case Rule::NRSEQCONSISTE:
+        return "Cód. Consistência";
+    case Rule::IDENTRSAIDOP:
+        return "E/S";
+    case Rule::CDFISCOPER:
+        return "CFOP";
+    case Rule::CDCST1DIGT:
+        return "1° Dig. CST";
+    case Rule::CDSITUTRIB:
+        return "CST";
+    case Rule::CDFISCAL:
+        return "Código Fiscal";
+    case Rule::IDTPBASECALC:
+        return "TP. Vr. BC";
+    case Rule::IDTPALIQUOTA:
+        return "Tipo Aliquota";
+    case Rule::IDTPVRIMPOSTO:
+        return "TP. Vr. Imposto";
+    case Rule::CDTPCREDPICOITE:
+        return "Tp. Crédito";
+    case Rule::DSCONSISTENCIA:
+        return "Descrição";
+    default:
+        return nullptr;
     }
-    Q_UNREACHABLE();
 }
 
-void addRuleField(TClientDataSet *dataSet, const char *name, int displayWidth = 0)
+void addRuleField(TClientDataSet *dataSet, int field, int displayWidth = 0)
 {
-    const RuleField &field = ruleField(name);
-    const bool shown = field.label != nullptr;
-    dataSet->AddField(QString::fromLatin1(field.name), field.size,
-                      shown ? QString::fromUtf8(field.label) : QString(), shown, displayWidth);
+    const char *label = ruleLabel(field);
+    dataSet->AddField(Rule::name(field), Rule::width(field),
+                      label ? QString::fromUtf8(label) : QString(), label != nullptr, displayWidth);
 }
 
 } // namespace
 
 void RuleRecords::DeclareMaintenanceRules(TClientDataSet *dataSet)
 {
-    for (const RuleField &field : kRuleFields)
-        addRuleField(dataSet, field.name);
+    for (int field = 0; field < Rule::FieldCount; ++field)
+        addRuleField(dataSet, field);
 }
 
 void RuleRecords::DeclareAutomaticRules(TClientDataSet *dataSet)
 {
-    addRuleField(dataSet, "IDMARCADO");
-    addRuleField(dataSet, "NRSEQCONSISTE");
-    addRuleField(dataSet, "CDFISCOPER");
+    addRuleField(dataSet, Rule::IDMARCADO);
+    addRuleField(dataSet, Rule::NRSEQCONSISTE);
+    addRuleField(dataSet, Rule::CDFISCOPER);
     // The lookup dialogs list these with their texts, wider than the codes.
-    addRuleField(dataSet, "CDSITUTRIB", 45);
-    addRuleField(dataSet, "CDFISCAL");
-    addRuleField(dataSet, "IDTPALIQUOTA", 30);
-    addRuleField(dataSet, "IDTPVRIMPOSTO", 30);
-    addRuleField(dataSet, "IDTPBASECALC", 30);
-    addRuleField(dataSet, "IDCONSISTELANC");
-    addRuleField(dataSet, "IDCONSISTEAPRO");
-    addRuleField(dataSet, "IDBLOQADMI");
-    addRuleField(dataSet, "IDCONSPREDEFI");
-    addRuleField(dataSet, "CDIMPOSTO");
+    addRuleField(dataSet, Rule::CDSITUTRIB, 45);
+    addRuleField(dataSet, Rule::CDFISCAL);
+    addRuleField(dataSet, Rule::IDTPALIQUOTA, 30);
+    addRuleField(dataSet, Rule::IDTPVRIMPOSTO, 30);
+    addRuleField(dataSet, Rule::IDTPBASECALC, 30);
+    addRuleField(dataSet, Rule::IDCONSISTELANC);
+    addRuleField(dataSet, Rule::IDCONSISTEAPRO);
+    addRuleField(dataSet, Rule::IDBLOQADMI);
+    addRuleField(dataSet, Rule::IDCONSPREDEFI);
+    addRuleField(dataSet, Rule::CDIMPOSTO);
 }
 
 void RuleRecords::DeclareTaxes(TClientDataSet *dataSet, bool withAbbreviation)

@@ -3,10 +3,11 @@
 #include <QList>
 #include <QString>
 
-namespace kvr::server {
+namespace kvr::protocol {
 
-// The CST reference table: the four families (selected by a tax's NF-e code)
-// and the CSTs of each family with the text the screens show.
+// The CST reference table, shared by the server (which seeds it) and the
+// screens (their CST message table): the four families, selected by a tax's
+// NF-e code, and the CSTs of each family with the text the screens show.
 class CstTable final
 {
 public:
@@ -26,4 +27,4 @@ public:
     static const QList<Entry> &entries();
 };
 
-} // namespace kvr::server
+} // namespace kvr::protocol

@@ -1,6 +1,6 @@
-#include "server/seed/CstTable.h"
+#include "protocol/CstTable.h"
 
-namespace kvr::server {
+namespace kvr::protocol {
 
 const QList<CstTable::Family> &CstTable::families()
 {
@@ -222,4 +222,4 @@ const QList<CstTable::Entry> &CstTable::entries()
     return list;
 }
 
-} // namespace kvr::server
+} // namespace kvr::protocol
