@@ -4,6 +4,7 @@
 // getConsistencias call for the same tax over the same connection.
 #include "CLI/STD/KVR/KVR51400/Cli_kvr51400.h"
 #include "CLI/STD/KVR/KVR51400/MessageTables.h"
+#include "bench/BenchRules.h"
 #include "kit/core/Consiste.h"
 #include "kit/data/TClientDataSet.h"
 #include "kit/grid/TDBGrid.h"
@@ -75,34 +76,10 @@ void buildDatabase(const QString &path)
 
     RuleRepository rules(*storage);
     for (const Load &load : loads) {
-        const QStringList csts = cstsOf(QString::fromLatin1(load.family));
-        qint64 number = rules.reserveNumbers(load.rules);
-        QStringList row = RuleRecord::blankRow();
-        row[RuleRecord::CDIMPOSTO] = QString::fromLatin1(load.tax);
-        row[RuleRecord::IDCONSATIVA] = QStringLiteral("S");
-        row[RuleRecord::IDENTRSAIDOP] = QStringLiteral("T");
-        row[RuleRecord::IDTPBASECALC] = QStringLiteral("0");
-        row[RuleRecord::IDTPALIQUOTA] = QStringLiteral("2");
-        row[RuleRecord::IDTPVRIMPOSTO] = QStringLiteral("0");
-        row[RuleRecord::DSCONSISTENCIA] = QStringLiteral("Regra gerada para medição de desempenho");
-        row[RuleRecord::IDCONSISTELANC] = QStringLiteral("S");
-        row[RuleRecord::IDCONSISTEAPRO] = QStringLiteral("N");
-        row[RuleRecord::IDBLOQADMI] = QStringLiteral("B");
-        row[RuleRecord::IDCONSPREDEFI] = QStringLiteral("N");
-        int made = 0;
-        for (const QString &fiscal :
-             {QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")})
-            for (const QString &code : cfops)
-                for (const QString &cst : csts) {
-                    if (made == load.rules)
-                        break;
-                    row[RuleRecord::NRSEQCONSISTE] = RuleRepository::formatNumber(number++);
-                    row[RuleRecord::CDFISCOPER] = code;
-                    row[RuleRecord::CDSITUTRIB] = cst;
-                    row[RuleRecord::CDFISCAL] = fiscal;
-                    rules.insert(row);
-                    ++made;
-                }
+        insertBenchRules(
+            rules, QString::fromLatin1(load.tax),
+            {QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")},
+            cfops, cstsOf(QString::fromLatin1(load.family)), load.rules);
     }
     transaction.commit();
 }

@@ -4,6 +4,7 @@
 // cadAutoAtualiza over a list of the most rules a list may hold vs one a
 // tenth as long (the cost per rule must not grow with the list), and the
 // strict-JSON check of a large request vs Qt's parse of it.
+#include "bench/BenchRules.h"
 #include "protocol/CstTable.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/LineFramer.h"
@@ -69,32 +70,8 @@ void buildDatabase(const DatabaseUrl &url)
     all.finish();
 
     RuleRepository rules(*storage);
-    qint64 number = rules.reserveNumbers(RuleCount);
-    QStringList row = RuleRecord::blankRow();
-    row[RuleRecord::CDIMPOSTO] = Tax;
-    row[RuleRecord::IDCONSATIVA] = QStringLiteral("S");
-    row[RuleRecord::IDENTRSAIDOP] = QStringLiteral("T");
-    row[RuleRecord::IDTPBASECALC] = QStringLiteral("0");
-    row[RuleRecord::IDTPALIQUOTA] = QStringLiteral("2");
-    row[RuleRecord::IDTPVRIMPOSTO] = QStringLiteral("0");
-    row[RuleRecord::DSCONSISTENCIA] = QStringLiteral("Regra gerada para medição de desempenho");
-    row[RuleRecord::IDCONSISTELANC] = QStringLiteral("S");
-    row[RuleRecord::IDCONSISTEAPRO] = QStringLiteral("N");
-    row[RuleRecord::IDBLOQADMI] = QStringLiteral("B");
-    row[RuleRecord::IDCONSPREDEFI] = QStringLiteral("N");
-    int made = 0;
-    for (const QString &fiscal : {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")})
-        for (const QString &code : cfops)
-            for (const QString &cst : pisCsts) {
-                if (made == RuleCount)
-                    break;
-                row[RuleRecord::NRSEQCONSISTE] = RuleRepository::formatNumber(number++);
-                row[RuleRecord::CDFISCOPER] = code;
-                row[RuleRecord::CDSITUTRIB] = cst;
-                row[RuleRecord::CDFISCAL] = fiscal;
-                rules.insert(row);
-                ++made;
-            }
+    insertBenchRules(rules, Tax, {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")},
+                     cfops, pisCsts, RuleCount);
     transaction.commit();
 }
 

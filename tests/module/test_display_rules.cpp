@@ -4,6 +4,7 @@
 #include "CLI/STD/KVR/KVR51400/Cli_kvr51401.h"
 #include "kit/data/TClientDataSet.h"
 #include "kit/data/TField.h"
+#include "protocol/RuleRecord.h"
 #include "tests/module/Packets.h"
 
 #include <QAbstractItemModelTester>
@@ -19,16 +20,12 @@ enum class Screen { Maintenance, Automatic };
 const std::vector<std::pair<QString, int>> &serverRuleFields()
 {
     // The server sends every field of a rule; each screen keeps its own.
-    static const std::vector<std::pair<QString, int>> fields{
-        {QStringLiteral("IDMARCADO"), 1},       {QStringLiteral("CDIMPOSTO"), 2},
-        {QStringLiteral("IDCONSATIVA"), 1},     {QStringLiteral("NRSEQCONSISTE"), 10},
-        {QStringLiteral("IDENTRSAIDOP"), 1},    {QStringLiteral("CDFISCOPER"), 4},
-        {QStringLiteral("CDCST1DIGT"), 1},      {QStringLiteral("CDSITUTRIB"), 2},
-        {QStringLiteral("CDFISCAL"), 1},        {QStringLiteral("IDTPBASECALC"), 1},
-        {QStringLiteral("IDTPALIQUOTA"), 1},    {QStringLiteral("IDTPVRIMPOSTO"), 1},
-        {QStringLiteral("CDTPCREDPICOITE"), 3}, {QStringLiteral("DSCONSISTENCIA"), 250},
-        {QStringLiteral("IDCONSISTELANC"), 1},  {QStringLiteral("IDCONSISTEAPRO"), 1},
-        {QStringLiteral("IDBLOQADMI"), 1},      {QStringLiteral("IDCONSPREDEFI"), 1}};
+    static const std::vector<std::pair<QString, int>> fields = [] {
+        std::vector<std::pair<QString, int>> list;
+        for (const kvr::protocol::PacketField &field : kvr::protocol::RuleRecord::fields())
+            list.emplace_back(field.name, field.size);
+        return list;
+    }();
     return fields;
 }
 
