@@ -1,81 +1,78 @@
 #include "host/ClientOptions.h"
 
+#include "platform/CommandLine.h"
+#include "platform/HostPort.h"
+
 #include <QSettings>
 
+using kvr::platform::CommandLine;
+using kvr::platform::ParseHostPort;
+
 namespace {
+
 const QString kServerKey = QStringLiteral("server/address");
+
+const QCommandLineOption kServer(QStringLiteral("server"),
+                                 QStringLiteral("servidor de aplicação (padrão: o último usado)"),
+                                 QStringLiteral("HOST:PORTA"));
+const QCommandLineOption
+    kModules(QStringLiteral("modules"),
+             QStringLiteral("pasta dos módulos (padrão: ../modules junto ao programa)"),
+             QStringLiteral("PASTA"));
+const QCommandLineOption kOpen(QStringLiteral("open"),
+                               QStringLiteral("abre o módulo ao iniciar (pode repetir)"),
+                               QStringLiteral("CODIGO"));
+
+CommandLine commandLine()
+{
+    return CommandLine({kServer, kModules, kOpen});
 }
 
-bool ClientOptions::SplitAddress(const QString &address, QString *host, int *port)
-{
-    const qsizetype colon = address.lastIndexOf(QLatin1Char(':'));
-    if (colon <= 0)
-        return false;
-    bool ok = false;
-    const int number = address.mid(colon + 1).toInt(&ok);
-    if (!ok || number <= 0 || number > 65535)
-        return false;
-    QString name = address.left(colon);
-    // "[::1]:2140" names an IPv6 host.
-    if (name.startsWith(QLatin1Char('[')) && name.endsWith(QLatin1Char(']')))
-        name = name.mid(1, name.size() - 2);
-    if (name.trimmed().isEmpty())
-        return false;
-    *host = name;
-    *port = number;
-    return true;
-}
+} // namespace
 
 QString ClientOptions::Usage()
 {
-    return QStringLiteral(
-        "Uso: kvr-client [--server HOST:PORTA] [--modules PASTA] [--open CODIGO]...\n"
-        "  --server HOST:PORTA  servidor de aplicação (padrão: o último usado)\n"
-        "  --modules PASTA      pasta dos módulos (padrão: ../modules junto ao programa)\n"
-        "  --open CODIGO        abre o módulo ao iniciar (pode repetir)\n");
+    return commandLine().HelpText(QStringLiteral(
+        "Uso: kvr-client [--server HOST:PORTA] [--modules PASTA] [--open CODIGO]..."));
 }
 
 ClientOptions ClientOptions::Parse(const QStringList &arguments)
 {
     ClientOptions options;
-    auto fail = [&options](const QString &text) {
-        options.m_error = text;
+    CommandLine line = commandLine();
+    const CommandLine::Fault fault = line.Parse(arguments);
+    options.m_help = line.HelpRequested();
+    switch (fault) {
+    case CommandLine::Fault::None:
+        break;
+    case CommandLine::Fault::UnknownOption:
+        options.m_error = QStringLiteral("Opção desconhecida: %1").arg(line.FaultArgument());
         return options;
-    };
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        QString name = arguments.at(i);
-        QString value;
-        bool inlineValue = false;
-        const qsizetype equals = name.indexOf(QLatin1Char('='));
-        if (name.startsWith(QLatin1String("--")) && equals > 0) {
-            value = name.mid(equals + 1);
-            name = name.left(equals);
-            inlineValue = true;
+    case CommandLine::Fault::MissingValue:
+        options.m_error =
+            QStringLiteral("A opção %1 precisa de um valor.").arg(line.FaultArgument());
+        return options;
+    }
+    const QCommandLineParser &parser = line.Parser();
+    if (parser.isSet(kServer)) {
+        const QString value = parser.value(kServer);
+        const auto address = ParseHostPort(value);
+        if (!address) {
+            options.m_error =
+                QStringLiteral("Endereço de servidor inválido: \"%1\" (use HOST:PORTA).")
+                    .arg(value);
+            return options;
         }
-        if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
-            options.m_help = true;
-            continue;
+        options.m_serverHost = address->host;
+        options.m_serverPort = address->port;
+    }
+    options.m_modulesDir = parser.value(kModules);
+    for (const QString &code : parser.values(kOpen)) {
+        if (code.trimmed().isEmpty()) {
+            options.m_error = QStringLiteral("Código de módulo vazio em --open.");
+            return options;
         }
-        if (name != QLatin1String("--server") && name != QLatin1String("--modules") &&
-            name != QLatin1String("--open"))
-            return fail(QStringLiteral("Opção desconhecida: %1").arg(arguments.at(i)));
-        if (!inlineValue) {
-            if (i + 1 >= arguments.size())
-                return fail(QStringLiteral("A opção %1 precisa de um valor.").arg(name));
-            value = arguments.at(++i);
-        }
-        if (name == QLatin1String("--server")) {
-            if (!SplitAddress(value, &options.m_serverHost, &options.m_serverPort))
-                return fail(QStringLiteral("Endereço de servidor inválido: \"%1\" "
-                                           "(use HOST:PORTA).")
-                                .arg(value));
-        } else if (name == QLatin1String("--modules")) {
-            options.m_modulesDir = value;
-        } else {
-            if (value.trimmed().isEmpty())
-                return fail(QStringLiteral("Código de módulo vazio em --open."));
-            options.m_opens.append(value.trimmed().toUpper());
-        }
+        options.m_opens.append(code.trimmed().toUpper());
     }
     return options;
 }
@@ -91,5 +88,8 @@ void ClientOptions::ChooseServer(QSettings &settings, QString *host, int *port) 
         settings.sync();
         return;
     }
-    SplitAddress(settings.value(kServerKey).toString(), host, port);
+    if (const auto remembered = ParseHostPort(settings.value(kServerKey).toString())) {
+        *host = remembered->host;
+        *port = remembered->port;
+    }
 }

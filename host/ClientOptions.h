@@ -6,15 +6,13 @@
 class QSettings;
 
 // Command line of kvr-client:
-//   kvr-client [--server HOST:PORT] [--modules DIR] [--open CODE]...
+//   kvr-client [--server HOST:PORT] [--modules DIR] [--open CODE]... [--help]
 class ClientOptions final
 {
 public:
     // Parses the arguments (the program name first). On a bad command line
     // Error() tells why, in Portuguese.
     static ClientOptions Parse(const QStringList &arguments);
-    // "HOST:PORT" into its parts; false when it is not such an address.
-    static bool SplitAddress(const QString &address, QString *host, int *port);
 
     bool HasServer() const { return !m_serverHost.isEmpty(); }
     QString ServerHost() const { return m_serverHost; }

@@ -1,9 +1,8 @@
 #include "host/ClientOptions.h"
 #include "host/MainWindow.h"
-#include "host/QuitOnSignal.h"
-
 #include "kit/host/HostServices.h"
 #include "kit/host/ModuleLoader.h"
+#include "platform/QuitOnSignal.h"
 
 #include <QApplication>
 #include <QDir>
@@ -45,7 +44,7 @@ int main(int argc, char *argv[])
             ? QDir::cleanPath(QApplication::applicationDirPath() + QStringLiteral("/../modules"))
             : options.ModulesDir());
 
-    QuitOnSignal quitOnSignal;
+    kvr::platform::QuitOnSignal quitOnSignal;
     int status = 0;
     {
         MainWindow window;

@@ -8,7 +8,8 @@
 
 namespace kvr::server {
 
-// The command line: [--listen HOST:PORT] [--db URL] [--seed] [--max-message BYTES].
+// The command line: [--listen HOST:PORT] [--db URL] [--seed] [--max-message BYTES]
+// [--help].
 struct ServerOptions
 {
     QHostAddress host = QHostAddress::LocalHost;
@@ -16,8 +17,10 @@ struct ServerOptions
     DatabaseUrl database;
     bool seed = false;
     qsizetype maxMessage = 64 * 1024 * 1024;
+    bool help = false;
 
-    // Returns false with a message for the user when the arguments are wrong.
+    // Returns false with a message for the user when the arguments are wrong;
+    // `help` is set either way.
     static bool parse(const QStringList &arguments, ServerOptions &options, QString &problem);
     static QString usage();
 };

@@ -1,10 +1,11 @@
 #include "server/ServerOptions.h"
 #include "server/common/AppError.h"
 #include "server/net/AppServer.h"
-#include "server/net/SignalWatcher.h"
 #include "server/seed/Seeder.h"
 #include "server/storage/Migrations.h"
 #include "server/storage/Storage.h"
+
+#include "platform/QuitOnSignal.h"
 
 #include <QCoreApplication>
 
@@ -51,7 +52,12 @@ int main(int argc, char **argv)
 
     ServerOptions options;
     QString problem;
-    if (!ServerOptions::parse(QCoreApplication::arguments(), options, problem)) {
+    const bool parsed = ServerOptions::parse(QCoreApplication::arguments(), options, problem);
+    if (options.help) {
+        std::fputs(ServerOptions::usage().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (!parsed) {
         say(stderr, problem);
         say(stderr, ServerOptions::usage());
         return 2;
@@ -60,11 +66,9 @@ int main(int argc, char **argv)
         return 1;
 
     AppServer server(options.database, options.maxMessage);
-    SignalWatcher signals;
-    QObject::connect(&signals, &SignalWatcher::stopRequested, &app, [&server] {
-        server.shutdown();
-        QCoreApplication::quit();
-    });
+    kvr::platform::QuitOnSignal quitOnSignal;
+    QObject::connect(&quitOnSignal, &kvr::platform::QuitOnSignal::received, &app,
+                     [&server] { server.shutdown(); });
     if (!server.listen(options.host, options.port)) {
         say(stderr, QStringLiteral("Não foi possível escutar em %1:%2: %3")
                         .arg(options.host.toString())

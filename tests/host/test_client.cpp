@@ -176,4 +176,16 @@ TEST_F(Client, ProgramOpensTheModuleAndExitsCleanly)
     EXPECT_EQ(remembered.value(QStringLiteral("server/address")).toString(), m_server.Address());
 }
 
+TEST(ClientProgram, HelpListsTheOptionsAndExits)
+{
+    QProcess client;
+    client.start(env("KVR_BIN_DIR") + QStringLiteral("/kvr-client"), {QStringLiteral("--help")});
+    ASSERT_TRUE(client.waitForFinished(10000));
+    EXPECT_EQ(client.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(client.exitCode(), 0);
+    const QString output = QString::fromUtf8(client.readAllStandardOutput());
+    EXPECT_TRUE(output.startsWith(QStringLiteral("Uso: kvr-client"))) << output.toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("--open CODIGO"))) << output.toStdString();
+}
+
 } // namespace

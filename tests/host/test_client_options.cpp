@@ -65,6 +65,32 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{{"--open", " "}, "", 0, "", {}, "Código de módulo vazio"},
         LineCase{{"--verbose"}, "", 0, "", {}, "Opção desconhecida: --verbose"}));
 
+class Help : public ::testing::TestWithParam<std::vector<const char *>>
+{
+};
+
+TEST_P(Help, IsRequestedWhateverElseIsGiven)
+{
+    QStringList arguments{QStringLiteral("kvr-client")};
+    for (const char *argument : GetParam())
+        arguments.append(QString::fromUtf8(argument));
+    EXPECT_TRUE(ClientOptions::Parse(arguments).HelpRequested());
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, Help,
+                         ::testing::Values(std::vector<const char *>{"--help"},
+                                           std::vector<const char *>{"-h"},
+                                           std::vector<const char *>{"--open", "X", "--help"},
+                                           std::vector<const char *>{"--help", "--verbose"}));
+
+TEST(Help, ListsEveryOption)
+{
+    const QString usage = ClientOptions::Usage();
+    EXPECT_TRUE(usage.startsWith(QStringLiteral("Uso: kvr-client"))) << usage.toStdString();
+    for (const char *option : {"--server HOST:PORTA", "--modules PASTA", "--open CODIGO", "--help"})
+        EXPECT_TRUE(usage.contains(QString::fromUtf8(option))) << option;
+}
+
 TEST(ServerChoice, CommandLineWinsAndIsRemembered)
 {
     QTemporaryDir dir;

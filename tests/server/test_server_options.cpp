@@ -44,6 +44,89 @@ TEST(ServerOptions, AllOptions)
     EXPECT_EQ(options.maxMessage, 100);
 }
 
+struct ListenCase
+{
+    const char *text;
+    const char *host; // nullptr: refused
+    int port;
+};
+
+class Listen : public ::testing::TestWithParam<ListenCase>
+{
+};
+
+TEST_P(Listen, TakesAnAddressAndAPort)
+{
+    const ListenCase &c = GetParam();
+    ServerOptions options;
+    QString problem;
+    const bool ok = ServerOptions::parse(
+        {QStringLiteral("kvr-appserver"), QStringLiteral("--listen"), QString::fromUtf8(c.text)},
+        options, problem);
+    ASSERT_EQ(ok, c.host != nullptr) << problem.toStdString();
+    if (!ok) {
+        EXPECT_TRUE(problem.contains(QStringLiteral("HOST:PORTA"))) << problem.toStdString();
+        return;
+    }
+    EXPECT_EQ(options.host, QHostAddress(QString::fromUtf8(c.host)));
+    EXPECT_EQ(options.port, c.port);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Listen,
+                         ::testing::Values(ListenCase{"127.0.0.1:2140", "127.0.0.1", 2140},
+                                           ListenCase{"localhost:2150", "127.0.0.1", 2150},
+                                           ListenCase{"[::1]:2141", "::1", 2141},
+                                           ListenCase{"0.0.0.0:0", "0.0.0.0", 0},
+                                           ListenCase{"127.0.0.1", nullptr, 0},
+                                           ListenCase{"127.0.0.1:99999", nullptr, 0},
+                                           ListenCase{"servidor:2140", nullptr, 0},
+                                           ListenCase{"[]:2140", nullptr, 0},
+                                           ListenCase{":2140", nullptr, 0}));
+
+struct FaultCase
+{
+    std::vector<const char *> arguments;
+    const char *problem;
+    bool help;
+};
+
+class Faults : public ::testing::TestWithParam<FaultCase>
+{
+};
+
+TEST_P(Faults, AreWordedForTheUser)
+{
+    const FaultCase &c = GetParam();
+    QStringList arguments{QStringLiteral("kvr-appserver")};
+    for (const char *argument : c.arguments)
+        arguments.append(QString::fromUtf8(argument));
+    ServerOptions options;
+    QString problem;
+    EXPECT_EQ(ServerOptions::parse(arguments, options, problem), !*c.problem);
+    EXPECT_EQ(problem, QString::fromUtf8(c.problem));
+    EXPECT_EQ(options.help, c.help);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Faults,
+    ::testing::Values(FaultCase{{"--help"}, "", true}, FaultCase{{"-h", "--seed"}, "", true},
+                      FaultCase{{"--bogus"}, "Opção desconhecida: --bogus.", false},
+                      FaultCase{{"extra"}, "Opção desconhecida: extra.", false},
+                      FaultCase{{"--seed=1"}, "Opção desconhecida: --seed=1.", false},
+                      FaultCase{{"--db"}, "Falta o valor de --db.", false},
+                      FaultCase{
+                          {"--max-message", "0"}, "Tamanho máximo de mensagem inválido: 0.", false},
+                      FaultCase{{"--help", "--bogus"}, "Opção desconhecida: --bogus.", true}));
+
+TEST(ServerOptions, UsageListsEveryOption)
+{
+    const QString usage = ServerOptions::usage();
+    EXPECT_TRUE(usage.startsWith(QStringLiteral("uso: kvr-appserver"))) << usage.toStdString();
+    for (const char *option :
+         {"--listen HOST:PORTA", "--db URL", "--seed", "--max-message BYTES", "--help"})
+        EXPECT_TRUE(usage.contains(QString::fromUtf8(option))) << option;
+}
+
 TEST(DatabaseUrl, PostgresUrlParts)
 {
     DatabaseUrl url;

@@ -1,4 +1,4 @@
-#include "host/QuitOnSignal.h"
+#include "platform/QuitOnSignal.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -7,14 +7,16 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace kvr::platform {
+
 namespace {
 
 int g_pipe[2] = {-1, -1};
 
-void onSignal(int)
+void onSignal(int signal)
 {
     // Only async-signal-safe work here: wake the event loop.
-    const char byte = 1;
+    const char byte = static_cast<char>(signal);
     [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &byte, 1);
 }
 
@@ -25,18 +27,13 @@ QuitOnSignal::QuitOnSignal(QObject *parent) : QObject(parent)
     if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, []() {
-        char buffer[16];
-        while (::read(g_pipe[0], buffer, sizeof buffer) > 0) {
-        }
-        QCoreApplication::quit();
-    });
+    connect(m_notifier, &QSocketNotifier::activated, this, &QuitOnSignal::readSignal);
     struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
 }
 
 QuitOnSignal::~QuitOnSignal()
@@ -51,3 +48,18 @@ QuitOnSignal::~QuitOnSignal()
         fd = -1;
     }
 }
+
+void QuitOnSignal::readSignal()
+{
+    char buffer[16];
+    int signal = 0;
+    ssize_t got = 0;
+    while ((got = ::read(g_pipe[0], buffer, sizeof buffer)) > 0)
+        signal = buffer[got - 1];
+    if (signal == 0)
+        return;
+    Q_EMIT received(signal);
+    QCoreApplication::quit();
+}
+
+} // namespace kvr::platform
