@@ -1,23 +1,9 @@
 #include "kit/core/Consiste.h"
 
-#include "kit/host/HostServices.h"
+#include "kit/core/DialogParent.h"
 
 #include <QApplication>
-#include <QMainWindow>
 #include <QMessageBox>
-
-namespace {
-
-QWidget *messageParent()
-{
-    if (QWidget *modal = QApplication::activeModalWidget())
-        return modal;
-    if (QWidget *active = QApplication::activeWindow())
-        return active;
-    return MainForm();
-}
-
-} // namespace
 
 void Abort()
 {
@@ -39,7 +25,7 @@ bool EmptyString(const QString &text)
 void MensErro(const QString &message, bool abort)
 {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Erro"), message, QMessageBox::Ok,
-                    messageParent());
+                    DialogParent());
     // The busy pointer may still be on (a failed remote call): the user must
     // see a normal pointer over the message.
     const bool overridden = QApplication::overrideCursor() != nullptr;

@@ -1,7 +1,7 @@
 #include "kit/core/ShowAvi.h"
 
+#include "kit/core/ScreenCursor.h"
 #include "kit/core/TBusyOverlay.h"
-#include "kit/host/HostServices.h"
 
 #include <QApplication>
 #include <QPointer>

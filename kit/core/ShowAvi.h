@@ -27,3 +27,14 @@ void DeactiveShowAvi();
 // widget while one runs.
 int ShowAviDepth();
 QWidget *ShowAviWidget();
+
+// The busy animation for the life of the object: a failure that unwinds
+// through the scope still ends its start.
+class TShowAviScope final
+{
+public:
+    TShowAviScope(QWidget *form, TShowAvi kind) { ActiveShowAvi(form, kind); }
+    ~TShowAviScope() { DeactiveShowAvi(); }
+    TShowAviScope(const TShowAviScope &) = delete;
+    TShowAviScope &operator=(const TShowAviScope &) = delete;
+};

@@ -4,13 +4,12 @@
 
 #include <QCoreApplication>
 #include <QDialog>
-#include <QGuiApplication>
-#include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QWidget>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -19,10 +18,6 @@ struct HostState
 {
     QString host = QStringLiteral("127.0.0.1");
     int port = 2140;
-    QPointer<QMainWindow> mainForm;
-    QPointer<QMdiArea> mdiArea;
-    int cursor = 0;
-    bool cursorPushed = false;
     QString modulesDir;
     std::vector<QPointer<QWidget>> forms;
 };
@@ -31,29 +26,6 @@ HostState &state()
 {
     static HostState s;
     return s;
-}
-
-Qt::CursorShape cursorShape(int code)
-{
-    switch (code) {
-    case -2:
-        return Qt::ArrowCursor;
-    case -3:
-        return Qt::CrossCursor;
-    case -4:
-        return Qt::IBeamCursor;
-    case -19:
-        return Qt::BusyCursor;
-    case -21:
-        return Qt::PointingHandCursor;
-    default:
-        return Qt::WaitCursor;
-    }
-}
-
-bool hasGui()
-{
-    return qobject_cast<QGuiApplication *>(QCoreApplication::instance()) != nullptr;
 }
 
 } // namespace
@@ -74,46 +46,6 @@ void SetWebAddress(const QString &host, int port)
     state().port = port;
 }
 
-QMainWindow *MainForm()
-{
-    return state().mainForm.data();
-}
-
-QMdiArea *MainMdiArea()
-{
-    return state().mdiArea.data();
-}
-
-void SetMainForm(QMainWindow *form, QMdiArea *mdiArea)
-{
-    state().mainForm = form;
-    state().mdiArea = mdiArea;
-}
-
-void SetScreenCursor(int code)
-{
-    HostState &s = state();
-    s.cursor = code;
-    if (!hasGui())
-        return;
-    // One override of our own at most, so codes can be set in any order.
-    if (code == 0) {
-        if (s.cursorPushed)
-            QGuiApplication::restoreOverrideCursor();
-        s.cursorPushed = false;
-    } else if (s.cursorPushed) {
-        QGuiApplication::changeOverrideCursor(QCursor(cursorShape(code)));
-    } else {
-        QGuiApplication::setOverrideCursor(QCursor(cursorShape(code)));
-        s.cursorPushed = true;
-    }
-}
-
-int ScreenCursor()
-{
-    return state().cursor;
-}
-
 void RegisterApplicationForm(QWidget *form)
 {
     if (!form)
@@ -124,8 +56,9 @@ void RegisterApplicationForm(QWidget *form)
                   s.forms.end());
     s.forms.emplace_back(form);
     // Dialogs stay top-level windows; every other form is an MDI child.
-    if (s.mdiArea && !qobject_cast<QDialog *>(form) && !form->parentWidget()) {
-        QMdiSubWindow *window = s.mdiArea->addSubWindow(form);
+    QMdiArea *mdiArea = MainMdiArea();
+    if (mdiArea && !qobject_cast<QDialog *>(form) && !form->parentWidget()) {
+        QMdiSubWindow *window = mdiArea->addSubWindow(form);
         window->setAttribute(Qt::WA_DeleteOnClose);
         // A form destroyed by its own close handling takes its frame along.
         QObject::connect(form, &QObject::destroyed, window, [window]() {

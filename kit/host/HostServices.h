@@ -1,29 +1,21 @@
 #pragma once
 
+#include "kit/core/MainForm.h"
+#include "kit/core/ScreenCursor.h"
+
 #include <QList>
 #include <QString>
 
-class QMainWindow;
-class QMdiArea;
 class QWidget;
 
 // Services the host application gives to the kit and to screen modules.
-// The host sets them up at start; modules only read them.
+// The host sets them up at start; modules only read them. The main form and
+// the screen pointer are declared in kit/core, which the kit's own parts use.
 
 // Application server address, as given on the host's command line.
 QString WebURL();
 int WebPort();
 void SetWebAddress(const QString &host, int port);
-
-// The application's main form (an MDI main window); nullptr until the host
-// sets one (tests run screens without it).
-QMainWindow *MainForm();
-QMdiArea *MainMdiArea();
-void SetMainForm(QMainWindow *form, QMdiArea *mdiArea);
-
-// Application-wide screen pointer: -11 busy (hourglass), 0 default.
-void SetScreenCursor(int code);
-int ScreenCursor();
 
 // Form-creation service: the application owns forms created through it and
 // destroys what is left of them when it ends. MDI children are placed in the

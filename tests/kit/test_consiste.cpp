@@ -1,9 +1,14 @@
 #include "kit/core/Consiste.h"
+#include "kit/core/DialogParent.h"
 #include "kit/core/Guarded.h"
+#include "kit/core/MainForm.h"
 #include "kit/core/TMessages.h"
 #include "tests/kit/ModalAnswer.h"
 
+#include <QDialog>
+#include <QMainWindow>
 #include <QPushButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -187,6 +192,30 @@ TEST(KvrConnect, SignalHandlerNeverLetsExceptionsOut)
     button.click();
     EXPECT_EQ(runs, 2);
     EXPECT_EQ(answer.Texts(), QStringList{QStringLiteral("falha visível")});
+}
+
+// Message boxes open over the modal window, else the active one, else the
+// main form.
+TEST(DialogParent, ModalThenActiveThenMainForm)
+{
+    QMainWindow main;
+    SetMainForm(&main, nullptr);
+    {
+        ASSERT_EQ(QApplication::activeWindow(), nullptr);
+        EXPECT_EQ(DialogParent(), &main);
+        QWidget window;
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        EXPECT_EQ(DialogParent(), &window);
+        QDialog modal(&window);
+        modal.setModal(true);
+        modal.show();
+        ASSERT_TRUE(QTest::qWaitFor([&]() { return QApplication::activeModalWidget() == &modal; }));
+        EXPECT_EQ(DialogParent(), &modal);
+    }
+    SetMainForm(nullptr, nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([]() { return QApplication::activeWindow() == nullptr; }));
+    EXPECT_EQ(DialogParent(), nullptr);
 }
 
 } // namespace

@@ -1,9 +1,14 @@
+#include "kit/core/Consiste.h"
+#include "kit/core/ScreenCursor.h"
 #include "kit/core/ShowAvi.h"
 #include "kit/core/TBusyOverlay.h"
-#include "kit/host/HostServices.h"
 
+#include <QGuiApplication>
 #include <QTest>
 #include <QWidget>
+
+#include <functional>
+#include <stdexcept>
 
 #include <gtest/gtest.h>
 
@@ -39,8 +44,7 @@ TEST_F(ShowAvi, CoversTheFormAndSpins)
     EXPECT_TRUE(overlay->Spinning());
     EXPECT_EQ(ScreenCursor(), -11);
     const qreal first = overlay->Angle();
-    QTest::qWait(120);
-    EXPECT_NE(overlay->Angle(), first);
+    EXPECT_TRUE(QTest::qWaitFor([&]() { return overlay->Angle() != first; }, 5000));
     m_form.resize(640, 480);
     EXPECT_EQ(overlay->geometry(), m_form.rect()) << "follows the form's size";
     DeactiveShowAvi();
@@ -109,5 +113,50 @@ TEST_F(ShowAvi, FormClosedWhileBusyDoesNotBreakTheStop)
     DeactiveShowAvi();
     EXPECT_EQ(ShowAviDepth(), 0);
 }
+
+struct ExitCase
+{
+    const char *name;
+    std::function<void()> leave; // how the scope is left
+};
+
+class ScopeExit : public ShowAvi, public ::testing::WithParamInterface<ExitCase>
+{
+};
+
+// However the scope is left, the animation and the busy pointer end with it.
+TEST_P(ScopeExit, AnimationEndsWithTheScope)
+{
+    try {
+        const TShowAviScope busy(&m_form, TShowAvi::Pesquisando);
+        EXPECT_EQ(ShowAviDepth(), 1);
+        EXPECT_EQ(ScreenCursor(), -11);
+        GetParam().leave();
+    } catch (...) {
+    }
+    EXPECT_EQ(ShowAviDepth(), 0);
+    EXPECT_EQ(ShowAviWidget(), nullptr);
+    EXPECT_EQ(ScreenCursor(), 0);
+}
+
+TEST_P(ScopeExit, BusyPointerEndsWithTheScope)
+{
+    try {
+        const TBusyCursor busy;
+        EXPECT_EQ(ScreenCursor(), -11);
+        EXPECT_NE(QGuiApplication::overrideCursor(), nullptr);
+        GetParam().leave();
+    } catch (...) {
+    }
+    EXPECT_EQ(ScreenCursor(), 0);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Exits, ScopeExit,
+    ::testing::Values(ExitCase{"Normal", []() {}}, ExitCase{"SilentAbort", []() { Abort(); }},
+                      ExitCase{"Error", []() { throw EKvrError(QStringLiteral("falha")); }},
+                      ExitCase{"Unexpected", []() { throw std::runtime_error("falha"); }}),
+    [](const ::testing::TestParamInfo<ExitCase> &info) { return std::string(info.param.name); });
 
 } // namespace

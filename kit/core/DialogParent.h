@@ -1,0 +1,7 @@
+#pragma once
+
+class QWidget;
+
+// The widget a message box or pop-up window opens over: the active modal
+// window, else the active window, else the main form (nullptr without one).
+QWidget *DialogParent();
