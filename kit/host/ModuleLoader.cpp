@@ -12,6 +12,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <algorithm>
+
 #include <dlfcn.h>
 
 Q_LOGGING_CATEGORY(lcModules, "kvr.host.modules")
@@ -63,10 +65,24 @@ ModuleLoader &ModuleLoader::Instance()
     return loader;
 }
 
+bool ModuleLoader::IsValidCode(const QString &code)
+{
+    // The code becomes a file name: no separator, dot or blank may reach it.
+    if (code.isEmpty())
+        return false;
+    return std::all_of(code.cbegin(), code.cend(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') || (u >= u'0' && u <= u'9');
+    });
+}
+
 QString ModuleLoader::LibraryPath(const QString &modulesDir, const QString &code)
 {
+    const QString name = code.trimmed();
+    if (!IsValidCode(name))
+        return QString();
     return QDir(modulesDir)
-        .filePath(QStringLiteral("lib") + code.trimmed().toLower() + QStringLiteral(".so"));
+        .filePath(QStringLiteral("lib") + name.toLower() + QStringLiteral(".so"));
 }
 
 QStringList ModuleLoader::InstalledModules(const QString &modulesDir)
@@ -74,8 +90,11 @@ QStringList ModuleLoader::InstalledModules(const QString &modulesDir)
     QStringList codes;
     const QStringList files =
         QDir(modulesDir).entryList({QStringLiteral("lib*.so")}, QDir::Files, QDir::Name);
-    for (const QString &file : files)
-        codes.append(file.mid(3, file.size() - 6).toUpper());
+    for (const QString &file : files) {
+        const QString code = file.mid(3, file.size() - 6).toUpper();
+        if (IsValidCode(code))
+            codes.append(code);
+    }
     return codes;
 }
 
@@ -94,6 +113,13 @@ bool ModuleLoader::Load(const QString &code)
     const QString wanted = normalisedCode(code);
     if (wanted.isEmpty()) {
         MensErro(QStringLiteral("Código de módulo não informado."), false);
+        return false;
+    }
+    if (!IsValidCode(wanted)) {
+        MensErro(
+            QStringLiteral("Código de módulo inválido: \"%1\". Use apenas letras e algarismos.")
+                .arg(code.trimmed()),
+            false);
         return false;
     }
     if (find(wanted))
@@ -128,11 +154,16 @@ bool ModuleLoader::Load(const QString &code)
     }
     module->base = objectBase(reinterpret_cast<const void *>(module->iniProc));
 
-    Module &loaded = *module;
+    // Loaded means initialised: a module whose Initialize fails is not kept.
+    if (module->initialize && !kvrGuard(module->initialize)) {
+        qCWarning(lcModules) << "Initialize failed" << wanted;
+        destroyWindowsOf(*module);
+        module->library->unload();
+        MensErro(QStringLiteral("O módulo %1 não pôde ser iniciado.").arg(wanted), false);
+        return false;
+    }
     m_modules.push_back(std::move(module));
     qCInfo(lcModules) << "loaded" << wanted;
-    if (loaded.initialize)
-        loaded.initialize();
     return true;
 }
 
@@ -203,8 +234,9 @@ void ModuleLoader::destroyWindowsOf(const Module &module) const
 void ModuleLoader::unload(Module &module) const
 {
     destroyWindowsOf(module);
+    // The library goes even when its Finalize fails.
     if (module.finalize)
-        module.finalize();
+        kvrGuard(module.finalize);
     if (!module.library->unload())
         qCWarning(lcModules) << "unload" << module.code << module.library->errorString();
     qCInfo(lcModules) << "unloaded" << module.code;

@@ -23,13 +23,17 @@ public:
 
     static ModuleLoader &Instance();
 
-    // File of a module in the modules folder: KVR51400 -> libkvr51400.so.
+    // A module code is letters and digits only (ASCII), never empty.
+    static bool IsValidCode(const QString &code);
+    // File of a module in the modules folder: KVR51400 -> libkvr51400.so;
+    // empty for a code that is not valid.
     static QString LibraryPath(const QString &modulesDir, const QString &code);
     // Codes of the module libraries present in a folder, sorted.
     static QStringList InstalledModules(const QString &modulesDir);
 
-    // Loads and initialises the module (once). A module that is missing or
-    // not a valid module is reported to the user; the result is then false.
+    // Loads and initialises the module (once). A refused code, a module that
+    // is missing or not a valid module, or an Initialize that fails is
+    // reported to the user; the result is then false and nothing stays loaded.
     bool Load(const QString &code);
     // Load, then IniProc. Exceptions of IniProc reach the caller.
     bool Start(const QString &code);
