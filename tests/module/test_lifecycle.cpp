@@ -1,6 +1,7 @@
 // The module's launch entries, reached as the host reaches them: through the
 // exported C symbols of the library.
 #include "kit/host/HostServices.h"
+#include "tests/kit/ModalAnswer.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -264,19 +265,32 @@ TEST_F(Lifecycle, AutomaticButtonOpensTheAutomaticScreen)
     auto *button = maintenance->findChild<QAbstractButton *>(QStringLiteral("sbtAutomatico"));
     ASSERT_NE(button, nullptr);
     bool opened = false;
-    QTimer::singleShot(0, [&]() {
-        QTimer::singleShot(20, [&]() {
-            if (QWidget *dialog = QApplication::activeModalWidget()) {
-                opened = dialog->objectName() == QLatin1String("frmCadAuto");
-                dialog->close();
-            }
-        });
+    OnNextModal<QWidget>([&](QWidget *dialog) {
+        opened = dialog->objectName() == QLatin1String("frmCadAuto");
+        dialog->close();
     });
     button->setEnabled(true);
     button->click();
     EXPECT_TRUE(opened);
     EXPECT_NE(m_module.frmCadAuto(), nullptr);
 }
+
+class PlainEntry : public Lifecycle, public ::testing::WithParamInterface<const char *>
+{
+};
+
+// Every plain C entry returns to the host, never by an exception, with the
+// default pointer.
+TEST_P(PlainEntry, ReturnsWithTheDefaultPointer)
+{
+    EXPECT_NO_THROW(m_module.call(GetParam()));
+    EXPECT_EQ(ScreenCursor(), 0);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Entries, PlainEntry,
+                         ::testing::Values("Initialize", "IniProc", "CriaConsistencia",
+                                           "criaCadAuto", "Finalize"));
 
 TEST_F(Lifecycle, FinalizeReleasesThePickedRules)
 {

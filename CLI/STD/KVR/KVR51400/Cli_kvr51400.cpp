@@ -823,36 +823,39 @@ void TfrmConsisteFiscal::cdsConsistenciasCDTPCREDPICOITEGetText(TField *Sender, 
 
 void IniProc()
 {
-    CriaConsistencia();
+    kvrGuard([]() { CriaConsistencia(); });
 }
 
 void CriaConsistencia()
 {
-    SetScreenCursor(-11);
-    if (!frmConsisteFiscal) {
-        TfrmConsisteFiscal *form = TfrmPadraoGrid::Create<TfrmConsisteFiscal>();
-        frmConsisteFiscal = form;
-        // Closing destroys the screen: the next start must create a new one.
-        QObject::connect(form, &QObject::destroyed, [form]() {
-            if (frmConsisteFiscal == form)
-                frmConsisteFiscal = nullptr;
-        });
-    }
-    QWidget *window = frmConsisteFiscal->FrameWindow();
-    window->show();
-    window->raise();
-    if (auto *child = qobject_cast<QMdiSubWindow *>(window)) {
-        if (QMdiArea *area = child->mdiArea())
-            area->setActiveSubWindow(child);
-    } else {
-        window->activateWindow();
-    }
-    // Restoring an MDI frame moves the focus to its first child, which would
-    // count as leaving the tax panel: restore first, then focus the tax code.
-    if (window->isMinimized() || window->isMaximized())
-        window->showNormal();
-    frmConsisteFiscal->edtCdImposto->setFocus();
-    SetScreenCursor(0);
+    // A plain C entry: nothing thrown may leave it, and the busy pointer
+    // ends on every path.
+    kvrGuard([]() {
+        const TBusyCursor busy;
+        if (!frmConsisteFiscal) {
+            TfrmConsisteFiscal *form = TfrmPadraoGrid::Create<TfrmConsisteFiscal>();
+            frmConsisteFiscal = form;
+            // Closing destroys the screen: the next start must create a new one.
+            QObject::connect(form, &QObject::destroyed, [form]() {
+                if (frmConsisteFiscal == form)
+                    frmConsisteFiscal = nullptr;
+            });
+        }
+        QWidget *window = frmConsisteFiscal->FrameWindow();
+        window->show();
+        window->raise();
+        if (auto *child = qobject_cast<QMdiSubWindow *>(window)) {
+            if (QMdiArea *area = child->mdiArea())
+                area->setActiveSubWindow(child);
+        } else {
+            window->activateWindow();
+        }
+        // Restoring an MDI frame moves the focus to its first child, which would
+        // count as leaving the tax panel: restore first, then focus the tax code.
+        if (window->isMinimized() || window->isMaximized())
+            window->showNormal();
+        frmConsisteFiscal->edtCdImposto->setFocus();
+    });
 }
 
 namespace Cli_kvr51400 {

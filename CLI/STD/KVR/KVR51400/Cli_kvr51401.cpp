@@ -1021,22 +1021,25 @@ void criaCadAuto()
     // The screen borrows the maintenance screen's tax and connection.
     if (!frmConsisteFiscal)
         return;
-    SetScreenCursor(-11);
-    if (!frmCadAuto) {
-        TfrmCadAuto *form = TfrmRotiGeral::Create<TfrmCadAuto>();
-        frmCadAuto = form;
-        QObject::connect(form, &QObject::destroyed, [form]() {
-            if (frmCadAuto == form)
-                frmCadAuto = nullptr;
-        });
-    }
-    // A modal screen shows the default pointer and puts the previous one
-    // back when it closes.
-    const int previous = ScreenCursor();
-    SetScreenCursor(0);
-    frmCadAuto->exec();
-    SetScreenCursor(previous);
-    SetScreenCursor(0);
+    // A plain C entry: nothing thrown may leave it, and the busy pointer
+    // ends on every path.
+    kvrGuard([]() {
+        const TBusyCursor busy;
+        if (!frmCadAuto) {
+            TfrmCadAuto *form = TfrmRotiGeral::Create<TfrmCadAuto>();
+            frmCadAuto = form;
+            QObject::connect(form, &QObject::destroyed, [form]() {
+                if (frmCadAuto == form)
+                    frmCadAuto = nullptr;
+            });
+        }
+        // A modal screen shows the default pointer and puts the previous one
+        // back when it closes.
+        const int previous = ScreenCursor();
+        SetScreenCursor(0);
+        frmCadAuto->exec();
+        SetScreenCursor(previous);
+    });
 }
 
 namespace Cli_kvr51401 {
