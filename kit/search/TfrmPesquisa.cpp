@@ -1,8 +1,8 @@
 #include "kit/search/TfrmPesquisa.h"
 
 #include "kit/core/Consiste.h"
+#include "kit/core/DialogParent.h"
 #include "kit/data/TDataSource.h"
-#include "kit/host/HostServices.h"
 #include "kit/search/TPesquisaModel.h"
 
 #include <QApplication>
@@ -12,7 +12,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
@@ -37,15 +36,6 @@ Title splitTitle(const QString &title)
     return parts;
 }
 
-QWidget *dialogParent()
-{
-    if (QWidget *modal = QApplication::activeModalWidget())
-        return modal;
-    if (QWidget *active = QApplication::activeWindow())
-        return active;
-    return MainForm();
-}
-
 TClientDataSet *dataSetOf(TDataSource *source)
 {
     if (!source || !source->DataSet())
@@ -59,7 +49,7 @@ bool reportEmpty(TClientDataSet *dataSet, const Title &title)
     if (dataSet->Active() && !dataSet->IsEmpty())
         return false;
     QMessageBox box(QMessageBox::Information, title.caption, title.emptyMessage, QMessageBox::Ok,
-                    dialogParent());
+                    DialogParent());
     box.exec();
     return true;
 }
@@ -226,7 +216,7 @@ bool Pesquisar(TDataSource *source, const QString &title, bool allFields, bool t
     const Title parts = splitTitle(title);
     if (reportEmpty(dataSet, parts))
         return false;
-    TfrmPesquisa dialog(dataSet, parts.caption, false, allFields, dialogParent());
+    TfrmPesquisa dialog(dataSet, parts.caption, false, allFields, DialogParent());
     dialog.SearchBox()->setVisible(typeToSearch);
     if (!typeToSearch)
         dialog.Grid()->setFocus();
@@ -244,7 +234,7 @@ bool PesquisaLista(TDataSource *source, const QString &keyField, const QString &
     const Title parts = splitTitle(title);
     if (reportEmpty(dataSet, parts))
         return false;
-    TfrmPesquisa dialog(dataSet, parts.caption, true, allFields, dialogParent());
+    TfrmPesquisa dialog(dataSet, parts.caption, true, allFields, DialogParent());
     if (dialog.exec() != QDialog::Accepted)
         return false;
     const QList<int> rows = dialog.PickedRows();
