@@ -268,12 +268,11 @@ bool deltaFromJson(const QJsonObject &json, Delta &delta, QString &problem)
             if (!rowFromJson(obj.value(QLatin1String("old")), delta.fields, change.oldRow, problem))
                 return false;
         } else {
-            problem = op == QLatin1String("insert")
-                          ? QStringLiteral("Inclusão de consistências não é permitida por esta "
-                                           "operação.")
-                          : QStringLiteral("Pacote de alterações inválido: operação \"%1\" "
-                                           "desconhecida.")
-                                .arg(excerpt(op));
+            // Which operations a server accepts is its own to say; the wire
+            // knows only these two.
+            problem = QStringLiteral("Pacote de alterações inválido: operação \"%1\" "
+                                     "desconhecida.")
+                          .arg(excerpt(op));
             return false;
         }
         delta.changes.append(change);
