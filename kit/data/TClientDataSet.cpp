@@ -777,39 +777,30 @@ void TClientDataSet::refilter(const std::function<void()> &change)
 
 void TClientDataSet::Insert()
 {
+    insertRow(false);
+}
+
+void TClientDataSet::Append()
+{
+    insertRow(true);
+}
+
+// A new empty row before the current one (or after the last), in insert state.
+void TClientDataSet::insertRow(bool append)
+{
     d->requireActive();
     d->checkBrowseMode();
     d->fire(BeforeInsert);
     d->fire(BeforeScroll);
-    const int at = d->cur < 0 ? int(d->visible.size()) : d->cur;
-    const int storeAt = at < int(d->visible.size()) ? d->visible[size_t(at)] : int(d->rows.size());
+    const int count = int(d->visible.size());
+    const int at = append || d->cur < 0 ? count : d->cur;
+    const int storeAt = at < count ? d->visible[size_t(at)] : int(d->rows.size());
     beginInsertRows(QModelIndex(), at, at);
     d->rows.insert(d->rows.begin() + storeAt, Private::Row{emptyRow(d->fieldCount()), -1});
     for (int &v : d->visible)
         if (v >= storeAt)
             ++v;
     d->visible.insert(d->visible.begin() + at, storeAt);
-    d->buffer.assign(size_t(d->fieldCount()), QString());
-    d->modified = false;
-    d->state = State::Insert;
-    endInsertRows();
-    d->setCurrent(at);
-    d->bof = d->eof = false;
-    Q_EMIT stateChanged(d->state);
-    d->fire(AfterInsert);
-    d->fire(AfterScroll);
-}
-
-void TClientDataSet::Append()
-{
-    d->requireActive();
-    d->checkBrowseMode();
-    d->fire(BeforeInsert);
-    d->fire(BeforeScroll);
-    const int at = int(d->visible.size());
-    beginInsertRows(QModelIndex(), at, at);
-    d->rows.push_back(Private::Row{emptyRow(d->fieldCount()), -1});
-    d->visible.push_back(int(d->rows.size()) - 1);
     d->buffer.assign(size_t(d->fieldCount()), QString());
     d->modified = false;
     d->state = State::Insert;

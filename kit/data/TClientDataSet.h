@@ -133,6 +133,7 @@ Q_SIGNALS:
 
 private:
     void refilter(const std::function<void()> &change);
+    void insertRow(bool append);
 
     friend class TField;
     QString fieldValue(int field) const;
