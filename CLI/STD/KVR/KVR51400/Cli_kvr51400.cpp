@@ -1,6 +1,7 @@
 #include "CLI/STD/KVR/KVR51400/Cli_kvr51400.h"
 
 #include "CLI/STD/KVR/KVR51400/Cli_kvr51401.h"
+#include "CLI/STD/KVR/KVR51400/FieldColour.h"
 #include "CLI/STD/KVR/KVR51400/MaintenanceDisplay.h"
 #include "CLI/STD/KVR/KVR51400/MessageTables.h"
 #include "CLI/STD/KVR/KVR51400/RuleRecords.h"
@@ -36,14 +37,6 @@
 TfrmConsisteFiscal *frmConsisteFiscal = nullptr;
 
 namespace {
-
-// A field's colour is its background.
-void setFieldColour(QWidget *field, QPalette::ColorRole systemColour)
-{
-    QPalette palette = field->palette();
-    palette.setColor(QPalette::Base, palette.color(systemColour));
-    field->setPalette(palette);
-}
 
 // Olive is the transparent colour of the check images.
 const QColor imageBackground(128, 128, 0);
@@ -265,9 +258,7 @@ void TfrmConsisteFiscal::createRulePage()
     dbgBloqueados = new TDBGrid;
     dbgBloqueados->setObjectName(QStringLiteral("dbgBloqueados"));
     dbgBloqueados->setFrameShape(QFrame::NoFrame);
-    QPalette palette = dbgBloqueados->palette();
-    palette.setColor(QPalette::Base, palette.color(QPalette::ToolTipBase));
-    dbgBloqueados->setPalette(palette);
+    setFieldColour(dbgBloqueados, QPalette::ToolTipBase);
     dbgBloqueados->SetTitleFont(QFont(QStringLiteral("MS Sans Serif"), 8));
     dbgBloqueados->SetOptions(
         TDBGrid::Options(TDBGrid::dgEditing | TDBGrid::dgTitles | TDBGrid::dgColumnResize |

@@ -2,6 +2,7 @@
 
 #include "CLI/STD/KVR/KVR51400/AutomaticDisplay.h"
 #include "CLI/STD/KVR/KVR51400/Cli_kvr51400.h"
+#include "CLI/STD/KVR/KVR51400/FieldColour.h"
 #include "CLI/STD/KVR/KVR51400/MessageTables.h"
 #include "CLI/STD/KVR/KVR51400/RuleRecords.h"
 #include "CLI/STD/KVR/KVR51400/ServerCalls.h"
@@ -37,26 +38,6 @@ namespace {
 const QStringList signItems{QStringLiteral("1 - Menor que Zero"),
                             QStringLiteral("2 - Igual a Zero"),
                             QStringLiteral("3 - Maior que Zero")};
-
-// System colours are read from the application palette: a field's own
-// palette already holds the colour it was last given.
-QColor systemColour(const QWidget *field, QPalette::ColorRole role)
-{
-    return QApplication::palette(field).color(role);
-}
-
-// A field's colour is its background.
-void setFieldColour(QWidget *field, QPalette::ColorRole role)
-{
-    QPalette palette = field->palette();
-    palette.setColor(QPalette::Base, systemColour(field, role));
-    field->setPalette(palette);
-}
-
-bool hasFieldColour(const QWidget *field, QPalette::ColorRole role)
-{
-    return field->palette().color(QPalette::Base) == systemColour(field, role);
-}
 
 void setCaptionFont(QWidget *control)
 {

@@ -1,22 +1,8 @@
 #include "CLI/STD/KVR/KVR51400/ServerCalls.h"
 
 #include "kit/core/Consiste.h"
-#include "kit/core/ShowAvi.h"
 #include "kit/data/TClientDataSet.h"
-#include "kit/host/HostServices.h"
 #include "kit/net/TNetConnection.h"
-
-#include <QMainWindow>
-
-TBusyScope::TBusyScope()
-{
-    ActiveShowAvi(MainForm(), TShowAvi::Pesquisando);
-}
-
-TBusyScope::~TBusyScope()
-{
-    DeactiveShowAvi();
-}
 
 QVariant CallServer(TNetConnection *connection, const QString &method, const QVariantList &args)
 {

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "kit/core/MainForm.h"
+#include "kit/core/ShowAvi.h"
+
+#include <QMainWindow>
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
@@ -11,11 +15,7 @@ class TNetConnection;
 // life of the object: a failure that unwinds through it still stops it.
 class TBusyScope final
 {
-public:
-    TBusyScope();
-    ~TBusyScope();
-    TBusyScope(const TBusyScope &) = delete;
-    TBusyScope &operator=(const TBusyScope &) = delete;
+    TShowAviScope m_scope{MainForm(), TShowAvi::Pesquisando};
 };
 
 // Calls `method` on the connection's server object and passes the reply
