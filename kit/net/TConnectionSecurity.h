@@ -9,9 +9,8 @@
 // and TLS trusting the given CAs and, when asked, the system's. The host sets
 // the default once at start-up; every TNetConnection uses it unless given its
 // own, so a module's connection inherits it without knowing of it.
-class TConnectionSecurity final
+struct TConnectionSecurity final
 {
-public:
     QString token;                     // empty: no kvr.auth is sent
     bool tls = false;                  // speak TLS from the first byte
     QList<QSslCertificate> trustedCas; // CAs trusted for the server's certificate

@@ -254,8 +254,12 @@ void TNetConnection::connectSocket()
     if (d->security.tls) {
         QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
         QList<QSslCertificate> trusted = d->security.trustedCas;
-        if (d->security.trustSystemCas)
-            trusted += QSslConfiguration::systemCaCertificates();
+        if (d->security.trustSystemCas) {
+            // Reading the system's store takes a noticeable while: once a run.
+            static const QList<QSslCertificate> systemCas =
+                QSslConfiguration::systemCaCertificates();
+            trusted += systemCas;
+        }
         tls.setCaCertificates(trusted);
         tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
         d->socket->setSslConfiguration(tls);
