@@ -3,6 +3,7 @@
 #include "platform/CommandLine.h"
 #include "platform/HostPort.h"
 
+#include <QFile>
 #include <QSettings>
 
 using kvr::platform::CommandLine;
@@ -11,6 +12,10 @@ using kvr::platform::ParseHostPort;
 namespace {
 
 const QString kServerKey = QStringLiteral("server/address");
+const QString kTokenFileKey = QStringLiteral("connection/tokenFile");
+const QString kTokenKey = QStringLiteral("connection/token");
+const QString kTlsCaFileKey = QStringLiteral("connection/tlsCaFile");
+const QString kTlsKey = QStringLiteral("connection/tls");
 
 const QCommandLineOption kServer(QStringLiteral("server"),
                                  QStringLiteral("servidor de aplicação (padrão: o último usado)"),
@@ -23,17 +28,69 @@ const QCommandLineOption kOpen(QStringLiteral("open"),
                                QStringLiteral("abre o módulo ao iniciar (pode repetir)"),
                                QStringLiteral("CODIGO"));
 
+const QCommandLineOption kTokenFile(
+    QStringLiteral("token-file"),
+    QStringLiteral("arquivo com o token de acesso ao servidor de aplicação (a primeira linha)"),
+    QStringLiteral("ARQUIVO"));
+const QCommandLineOption
+    kTls(QStringLiteral("tls"),
+         QStringLiteral("conecta com TLS, confiando nas autoridades certificadoras do sistema"));
+const QCommandLineOption kTlsCa(
+    QStringLiteral("tls-ca"),
+    QStringLiteral("conecta com TLS, confiando na autoridade certificadora deste arquivo PEM"),
+    QStringLiteral("ARQUIVO"));
+
 CommandLine commandLine()
 {
-    return CommandLine({kServer, kModules, kOpen});
+    return CommandLine({kServer, kModules, kOpen, kTokenFile, kTls, kTlsCa});
+}
+
+// The token is the file's first line, trimmed.
+QString readToken(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("Não foi possível ler o arquivo de token \"%1\".").arg(path);
+        return {};
+    }
+    const QString token = QString::fromUtf8(file.readLine()).trimmed();
+    if (token.isEmpty())
+        *error = QStringLiteral("O arquivo de token \"%1\" está vazio.").arg(path);
+    return token;
+}
+
+QList<QSslCertificate> readCas(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("Não foi possível ler o arquivo de autoridade certificadora "
+                                "\"%1\".")
+                     .arg(path);
+        return {};
+    }
+    const QList<QSslCertificate> cas = QSslCertificate::fromData(file.readAll(), QSsl::Pem);
+    if (cas.isEmpty())
+        *error = QStringLiteral("O arquivo de autoridade certificadora \"%1\" não contém um "
+                                "certificado PEM válido.")
+                     .arg(path);
+    return cas;
+}
+
+// A file named by the settings is reported with the setting that named it.
+QString fromSetting(const QString &error, const QString &key)
+{
+    if (error.isEmpty())
+        return error;
+    return error.chopped(1) + QStringLiteral(" (configuração %1).").arg(key);
 }
 
 } // namespace
 
 QString ClientOptions::Usage()
 {
-    return commandLine().HelpText(QStringLiteral(
-        "Uso: kvr-client [--server HOST:PORTA] [--modules PASTA] [--open CODIGO]..."));
+    return commandLine().HelpText(
+        QStringLiteral("Uso: kvr-client [--server HOST:PORTA] [--modules PASTA] [--open CODIGO]... "
+                       "[--token-file ARQUIVO] [--tls] [--tls-ca ARQUIVO]"));
 }
 
 ClientOptions ClientOptions::Parse(const QStringList &arguments)
@@ -74,6 +131,9 @@ ClientOptions ClientOptions::Parse(const QStringList &arguments)
         }
         options.m_opens.append(code.trimmed().toUpper());
     }
+    options.m_tokenFile = parser.value(kTokenFile);
+    options.m_tls = parser.isSet(kTls);
+    options.m_tlsCaFile = parser.value(kTlsCa);
     return options;
 }
 
@@ -92,4 +152,32 @@ void ClientOptions::ChooseServer(QSettings &settings, QString *host, int *port) 
         *host = remembered->host;
         *port = remembered->port;
     }
+}
+
+bool ClientOptions::ChooseSecurity(const QSettings &settings, TConnectionSecurity *security,
+                                   QString *error) const
+{
+    *security = TConnectionSecurity();
+    error->clear();
+    if (!m_tokenFile.isEmpty()) {
+        security->token = readToken(m_tokenFile, error);
+    } else if (const QString file = settings.value(kTokenFileKey).toString(); !file.isEmpty()) {
+        security->token = readToken(file, error);
+        *error = fromSetting(*error, kTokenFileKey);
+    } else {
+        security->token = settings.value(kTokenKey).toString().trimmed();
+    }
+    if (!error->isEmpty())
+        return false;
+
+    const bool fromCommandLine = m_tls || !m_tlsCaFile.isEmpty();
+    const QString caFile = fromCommandLine ? m_tlsCaFile : settings.value(kTlsCaFileKey).toString();
+    security->trustSystemCas = fromCommandLine ? m_tls : settings.value(kTlsKey).toBool();
+    security->tls = security->trustSystemCas || !caFile.isEmpty();
+    if (!caFile.isEmpty()) {
+        security->trustedCas = readCas(caFile, error);
+        if (!fromCommandLine)
+            *error = fromSetting(*error, kTlsCaFileKey);
+    }
+    return error->isEmpty();
 }

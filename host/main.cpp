@@ -2,6 +2,7 @@
 #include "host/MainWindow.h"
 #include "kit/host/HostServices.h"
 #include "kit/host/ModuleLoader.h"
+#include "kit/net/TConnectionSecurity.h"
 #include "platform/QuitOnSignal.h"
 
 #include <QApplication>
@@ -39,6 +40,14 @@ int main(int argc, char *argv[])
     int port = 0;
     options.ChooseServer(settings, &host, &port);
     SetWebAddress(host, port);
+    // Token and TLS hold for every connection, the modules' included.
+    TConnectionSecurity security;
+    QString problem;
+    if (!options.ChooseSecurity(settings, &security, &problem)) {
+        std::fprintf(stderr, "%s\n", qPrintable(problem));
+        return 2;
+    }
+    TConnectionSecurity::SetDefault(security);
     SetModulesDir(
         options.ModulesDir().isEmpty()
             ? QDir::cleanPath(QApplication::applicationDirPath() + QStringLiteral("/../modules"))

@@ -9,8 +9,11 @@
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QLoggingCategory>
-#include <QTcpSocket>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTimer>
+
+#include <optional>
 
 using kvr::protocol::LineFramer;
 using kvr::protocol::RpcError;
@@ -21,6 +24,11 @@ namespace {
 constexpr int DefaultTimeoutMs = 120000;
 // An unreachable host should not hold the screen as long as a slow call may.
 constexpr int ConnectTimeoutMs = 15000;
+
+// The server's first request of a connection when it requires a token, and
+// its refusal of a connection that did not authenticate (the server closes it).
+const QString AuthMethod = QStringLiteral("kvr.auth");
+constexpr int AccessDenied = 1003;
 
 Q_LOGGING_CATEGORY(lcNet, "kvr.kit.net", QtWarningMsg)
 
@@ -46,6 +54,79 @@ QString socketProblem(const QAbstractSocket *socket)
     return socket->errorString();
 }
 
+// Why the server's certificate was not accepted, in words that point the user
+// at the setting to check.
+QString certificateProblem(const QSslSocket *socket, const QString &host)
+{
+    QStringList problems;
+    for (const QSslError &error : socket->sslHandshakeErrors()) {
+        QString text;
+        switch (error.error()) {
+        case QSslError::UnableToGetIssuerCertificate:
+        case QSslError::UnableToGetLocalIssuerCertificate:
+        case QSslError::UnableToVerifyFirstCertificate:
+        case QSslError::SelfSignedCertificate:
+        case QSslError::SelfSignedCertificateInChain:
+        case QSslError::CertificateUntrusted:
+        case QSslError::InvalidCaCertificate:
+            text = QStringLiteral("o certificado do servidor não foi emitido por uma autoridade "
+                                  "certificadora confiável (verifique o arquivo --tls-ca)");
+            break;
+        case QSslError::HostNameMismatch:
+            text =
+                QStringLiteral("o certificado do servidor não vale para o endereço %1").arg(host);
+            break;
+        case QSslError::CertificateExpired:
+            text = QStringLiteral("o certificado do servidor expirou");
+            break;
+        case QSslError::CertificateNotYetValid:
+            text = QStringLiteral("o certificado do servidor ainda não é válido");
+            break;
+        case QSslError::CertificateRevoked:
+            text = QStringLiteral("o certificado do servidor foi revogado");
+            break;
+        case QSslError::NoPeerCertificate:
+            text = QStringLiteral("o servidor não apresentou certificado");
+            break;
+        default:
+            text = QStringLiteral("o certificado do servidor foi recusado (%1)")
+                       .arg(error.errorString());
+            break;
+        }
+        if (!problems.contains(text))
+            problems.append(text);
+    }
+    return problems.join(QStringLiteral("; "));
+}
+
+// A TLS connect that got no further than TCP: most often a server that does
+// not speak TLS, or a certificate this client does not trust.
+QString tlsProblem(const QSslSocket *socket, const QString &host, bool timedOut)
+{
+    const QString certificate = certificateProblem(socket, host);
+    if (!certificate.isEmpty())
+        return certificate;
+    const QString hint = QStringLiteral(" (o servidor de aplicação usa TLS?)");
+    if (timedOut)
+        return QStringLiteral("a negociação TLS não terminou no tempo de espera") + hint;
+    switch (socket->error()) {
+    case QAbstractSocket::SslHandshakeFailedError:
+    case QAbstractSocket::SslInternalError:
+    case QAbstractSocket::SslInvalidUserDataError:
+        return QStringLiteral("falha na negociação TLS") + hint;
+    case QAbstractSocket::RemoteHostClosedError:
+        return QStringLiteral("o servidor encerrou a conexão durante a negociação TLS") + hint;
+    default:
+        break;
+    }
+    return socketProblem(socket);
+}
+
+bool isFailure(const QVariant &result)
+{
+    return result.metaType() == QMetaType::fromType<TServerError>();
+}
+
 } // namespace
 
 QVariant TServerObject::Call(const QString &method, const QVariantList &args) const
@@ -60,7 +141,10 @@ struct TNetConnection::Private
     int port = 2140;
     bool throwException = false;
     int timeoutMs = DefaultTimeoutMs;
-    QTcpSocket *socket = nullptr;
+    QSslSocket *socket = nullptr;
+    std::optional<TConnectionSecurity> ownSecurity;
+    TConnectionSecurity security; // of the current connection
+    bool authPending = false;
     LineFramer framer;
     qint64 nextId = 0;
     bool calling = false;
@@ -71,7 +155,7 @@ struct TNetConnection::Private
 
 TNetConnection::TNetConnection(QObject *parent) : QObject(parent), d(std::make_unique<Private>())
 {
-    d->socket = new QTcpSocket(this);
+    d->socket = new QSslSocket(this);
 }
 
 TNetConnection::~TNetConnection() = default;
@@ -126,9 +210,20 @@ void TNetConnection::SetTimeoutMs(int ms)
     d->timeoutMs = ms > 0 ? ms : DefaultTimeoutMs;
 }
 
+TConnectionSecurity TNetConnection::Security() const
+{
+    return d->ownSecurity ? *d->ownSecurity : TConnectionSecurity::Default();
+}
+
+void TNetConnection::SetSecurity(const TConnectionSecurity &security)
+{
+    d->ownSecurity = security;
+}
+
 bool TNetConnection::Connected() const
 {
-    return d->socket->state() == QAbstractSocket::ConnectedState;
+    return d->socket->state() == QAbstractSocket::ConnectedState &&
+           (!d->security.tls || d->socket->isEncrypted());
 }
 
 void TNetConnection::SetConnected(bool connected)
@@ -145,6 +240,30 @@ void TNetConnection::SetConnected(bool connected)
     d->connectProblem.clear();
     if (BeforeConnect)
         BeforeConnect(this);
+    connectSocket();
+}
+
+void TNetConnection::connectSocket()
+{
+    d->security = Security();
+    d->authPending = false;
+    if (d->security.tls && !QSslSocket::supportsSsl()) {
+        d->connectProblem = QStringLiteral("TLS não está disponível nesta instalação");
+        return;
+    }
+    if (d->security.tls) {
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        QList<QSslCertificate> trusted = d->security.trustedCas;
+        if (d->security.trustSystemCas) {
+            // Reading the system's store takes a noticeable while: once a run.
+            static const QList<QSslCertificate> systemCas =
+                QSslConfiguration::systemCaCertificates();
+            trusted += systemCas;
+        }
+        tls.setCaCertificates(trusted);
+        tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
+        d->socket->setSslConfiguration(tls);
+    }
 
     QEventLoop loop;
     QTimer timer;
@@ -154,21 +273,43 @@ void TNetConnection::SetConnected(bool connected)
         timedOut = true;
         loop.quit();
     });
-    const auto done = connect(d->socket, &QTcpSocket::connected, &loop, &QEventLoop::quit);
+    // With TLS the connection is usable once the handshake verified the server.
+    const auto done = d->security.tls
+                          ? connect(d->socket, &QSslSocket::encrypted, &loop, &QEventLoop::quit)
+                          : connect(d->socket, &QTcpSocket::connected, &loop, &QEventLoop::quit);
     const auto failed =
         connect(d->socket, &QTcpSocket::errorOccurred, &loop, [&loop]() { loop.quit(); });
-    d->socket->connectToHost(d->host, static_cast<quint16>(d->port));
+    bool tcpUp = false;
+    const auto reached =
+        connect(d->socket, &QTcpSocket::connected, &loop, [&tcpUp]() { tcpUp = true; });
+    if (d->security.tls)
+        d->socket->connectToHostEncrypted(d->host, static_cast<quint16>(d->port));
+    else
+        d->socket->connectToHost(d->host, static_cast<quint16>(d->port));
     if (d->socket->state() != QAbstractSocket::UnconnectedState && !Connected()) {
         timer.start(qMin(d->timeoutMs, ConnectTimeoutMs));
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
     disconnect(done);
     disconnect(failed);
+    disconnect(reached);
     if (!Connected()) {
-        d->connectProblem =
-            timedOut ? QStringLiteral("tempo de espera esgotado") : socketProblem(d->socket);
+        if (d->security.tls && tcpUp)
+            d->connectProblem = tlsProblem(d->socket, d->host, timedOut);
+        else
+            d->connectProblem =
+                timedOut ? QStringLiteral("tempo de espera esgotado") : socketProblem(d->socket);
         d->socket->abort();
+        return;
     }
+    d->authPending = !d->security.token.isEmpty();
+}
+
+QVariant TNetConnection::authenticate()
+{
+    d->authPending = false;
+    const QVariant reply = exchange(AuthMethod, AuthMethod, {d->security.token});
+    return isFailure(reply) ? reply : QVariant();
 }
 
 QVariant TNetConnection::Call(const QString &method, const QVariantList &args)
@@ -195,13 +336,42 @@ QVariant TNetConnection::Call(const QString &method, const QVariantList &args)
                                        "%1: %2")
                             .arg(d->address(), d->connectProblem));
     }
+    QVariant result = d->authPending ? authenticate() : QVariant();
+    if (!isFailure(result)) {
+        const QString fullName =
+            d->serverName.isEmpty() ? method : d->serverName + QLatin1Char('.') + method;
+        result = exchange(fullName, method, args);
+    }
+    if (isFailure(result)) {
+        const TServerError error = result.value<TServerError>();
+        return fail(static_cast<RpcError>(error.code), error.message);
+    }
+    return result;
+}
 
+QVariant TNetConnection::exchange(const QString &fullName, const QString &method,
+                                  const QVariantList &args)
+{
+    auto fail = [](RpcError code, const QString &message) -> QVariant {
+        return QVariant::fromValue(TServerError{static_cast<int>(code), message});
+    };
+    // The server closes a connection it refused; the user learns what to check.
+    auto denied = [this]() -> QVariant {
+        SetConnected(false);
+        const QString why =
+            d->security.token.isEmpty()
+                ? QStringLiteral("o servidor exige um token de acesso. Informe o arquivo de token "
+                                 "(--token-file).")
+                : QStringLiteral("token de acesso inválido. Verifique o arquivo de token "
+                                 "(--token-file).");
+        return QVariant::fromValue(TServerError{
+            AccessDenied, QStringLiteral("Acesso negado pelo servidor de aplicação em %1: %2")
+                              .arg(d->address(), why)});
+    };
     const qint64 id = ++d->nextId;
     QJsonArray params;
     for (const QVariant &arg : args)
         params.append(QJsonValue::fromVariant(arg));
-    const QString fullName =
-        d->serverName.isEmpty() ? method : d->serverName + QLatin1Char('.') + method;
     d->socket->write(
         LineFramer::frame(kvr::protocol::encodeRequest(QJsonValue(id), fullName, params)));
 
@@ -269,6 +439,8 @@ QVariant TNetConnection::Call(const QString &method, const QVariantList &args)
             return reply.result.isObject() ? QVariant::fromValue(reply.result.toObject())
                                            : reply.result.toVariant();
         }
+        if (static_cast<int>(reply.fault.code) == AccessDenied)
+            return denied();
         return fail(reply.fault.code, reply.fault.message);
     case Outcome::Dropped: {
         const QString why = socketProblem(d->socket);

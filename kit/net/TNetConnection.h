@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/net/TConnectionSecurity.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariant>
@@ -29,6 +31,8 @@ private:
 // array is a QVariantList). A failure (server error, no
 // connection, bad reply) comes back as a QVariant holding TServerError when
 // ThrowException is false, and is raised as EKvrError when it is true.
+// With a token the connection sends kvr.auth first on every (re)connect; with
+// TLS it verifies the server's certificate and host name before any call.
 class TNetConnection : public QObject
 {
     Q_OBJECT
@@ -60,7 +64,16 @@ public:
 
     std::function<void(TNetConnection *connection)> BeforeConnect;
 
+    // The security of the next connect: TConnectionSecurity::Default() as it
+    // is then, unless this connection was given its own.
+    TConnectionSecurity Security() const;
+    void SetSecurity(const TConnectionSecurity &security);
+
 private:
+    void connectSocket();
+    QVariant authenticate();
+    QVariant exchange(const QString &fullName, const QString &method, const QVariantList &args);
+
     struct Private;
     std::unique_ptr<Private> d;
 };

@@ -188,4 +188,41 @@ TEST(ClientProgram, HelpListsTheOptionsAndExits)
     EXPECT_TRUE(output.contains(QStringLiteral("--open CODIGO"))) << output.toStdString();
 }
 
+// A token or CA file the program cannot use stops it with the reason, whether
+// the command line or the settings named it.
+TEST(ClientProgram, UnusableSecurityFileStopsIt)
+{
+    const QString notPem =
+        env("KVR_SOURCE_DIR") + QStringLiteral("/tests/data/tls-client/make-certs.sh");
+    const QList<std::pair<QStringList, QString>> cases{
+        {{QStringLiteral("--tls-ca"), notPem},
+         QStringLiteral("O arquivo de autoridade certificadora \"%1\" não contém um certificado "
+                        "PEM válido.")
+             .arg(notPem)},
+        {{},
+         QStringLiteral("Não foi possível ler o arquivo de token \"@/nenhum\" (configuração "
+                        "connection/tokenFile).")}};
+    for (const auto &[arguments, error] : cases) {
+        QTemporaryDir config;
+        if (arguments.isEmpty()) {
+            QSettings(config.filePath(QStringLiteral("KVR/kvr-client.conf")), QSettings::IniFormat)
+                .setValue(QStringLiteral("connection/tokenFile"),
+                          config.filePath(QStringLiteral("nenhum")));
+        }
+        QProcess client;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+        client.setProcessEnvironment(environment);
+        client.start(env("KVR_BIN_DIR") + QStringLiteral("/kvr-client"), arguments);
+        ASSERT_TRUE(client.waitForFinished(10000));
+        EXPECT_EQ(client.exitCode(), 2);
+        const QString output = QString::fromUtf8(client.readAllStandardError());
+        EXPECT_TRUE(output.contains(QString(error).replace(QStringLiteral("@"), config.path())))
+            << output.toStdString();
+        // Qt's TLS is used only once the application exists.
+        EXPECT_FALSE(output.contains(QStringLiteral("QObject::connect"))) << output.toStdString();
+    }
+}
+
 } // namespace

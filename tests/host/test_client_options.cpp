@@ -1,5 +1,7 @@
 #include "host/ClientOptions.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -87,7 +89,8 @@ TEST(Help, ListsEveryOption)
 {
     const QString usage = ClientOptions::Usage();
     EXPECT_TRUE(usage.startsWith(QStringLiteral("Uso: kvr-client"))) << usage.toStdString();
-    for (const char *option : {"--server HOST:PORTA", "--modules PASTA", "--open CODIGO", "--help"})
+    for (const char *option : {"--server HOST:PORTA", "--modules PASTA", "--open CODIGO",
+                               "--token-file ARQUIVO", "--tls ", "--tls-ca ARQUIVO", "--help"})
         EXPECT_TRUE(usage.contains(QString::fromUtf8(option))) << option;
 }
 
@@ -116,5 +119,87 @@ TEST(ServerChoice, CommandLineWinsAndIsRemembered)
     EXPECT_EQ(host, QStringLiteral("db-host"));
     EXPECT_EQ(port, 3000);
 }
+
+struct SecurityCase
+{
+    const char *arguments; // split at spaces; a file is @name
+    const char *settings;  // "key=value;..."
+    const char *expected;  // "token|tls|system CAs|CA count", or the whole error
+};
+
+class Security : public ::testing::TestWithParam<SecurityCase>
+{
+};
+
+TEST_P(Security, ComesFromTheCommandLineElseTheSettings)
+{
+    QTemporaryDir dir;
+    for (const auto &[name, text] : {std::pair{"token", "  s3cr3t \nsegunda\n"},
+                                     {"other-token", "outro\n"},
+                                     {"empty", "\n  \n"},
+                                     {"bad.pem", "nenhum certificado\n"}}) {
+        QFile file(dir.filePath(QString::fromUtf8(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+    QFile::copy(QString::fromLocal8Bit(qgetenv("KVR_SOURCE_DIR")) +
+                    QStringLiteral("/tests/data/tls-client/ca.pem"),
+                dir.filePath(QStringLiteral("ca.pem")));
+    QDir(dir.path()).mkdir(QStringLiteral("folder"));
+    auto resolve = [&dir](const char *text) {
+        return QString::fromUtf8(text).replace(QLatin1Char('@'), dir.path() + QLatin1Char('/'));
+    };
+
+    QStringList arguments{QStringLiteral("kvr-client")};
+    arguments += resolve(GetParam().arguments).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QSettings settings(dir.filePath(QStringLiteral("kvr-client.conf")), QSettings::IniFormat);
+    for (const QString &entry :
+         resolve(GetParam().settings).split(QLatin1Char(';'), Qt::SkipEmptyParts))
+        settings.setValue(entry.section(QLatin1Char('='), 0, 0),
+                          entry.section(QLatin1Char('='), 1));
+
+    const ClientOptions options = ClientOptions::Parse(arguments);
+    TConnectionSecurity security;
+    QString outcome = options.Error();
+    if (outcome.isEmpty() && options.ChooseSecurity(settings, &security, &outcome)) {
+        outcome = QStringLiteral("%1|%2|%3|%4")
+                      .arg(security.token)
+                      .arg(int(security.tls))
+                      .arg(int(security.trustSystemCas))
+                      .arg(security.trustedCas.size());
+    }
+    EXPECT_EQ(outcome, resolve(GetParam().expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, Security,
+    ::testing::Values(
+        SecurityCase{"", "", "|0|0|0"}, SecurityCase{"--token-file @token", "", "s3cr3t|0|0|0"},
+        SecurityCase{"--tls", "", "|1|1|0"}, SecurityCase{"--tls-ca=@ca.pem", "", "|1|0|1"},
+        SecurityCase{"--tls --tls-ca @ca.pem", "", "|1|1|1"},
+        SecurityCase{"", "connection/tokenFile=@token;connection/token=outro", "s3cr3t|0|0|0"},
+        SecurityCase{"", "connection/token= direto ", "direto|0|0|0"},
+        SecurityCase{"--token-file @other-token", "connection/tokenFile=@token", "outro|0|0|0"},
+        SecurityCase{"", "connection/tlsCaFile=@ca.pem", "|1|0|1"},
+        SecurityCase{"", "connection/tls=true", "|1|1|0"},
+        SecurityCase{"--tls", "connection/tlsCaFile=@bad.pem", "|1|1|0"},
+        SecurityCase{"--token-file @missing", "",
+                     "Não foi possível ler o arquivo de token \"@missing\"."},
+        SecurityCase{"--token-file @folder", "",
+                     "Não foi possível ler o arquivo de token \"@folder\"."},
+        SecurityCase{"--token-file @empty", "", "O arquivo de token \"@empty\" está vazio."},
+        SecurityCase{"--tls-ca @missing", "",
+                     "Não foi possível ler o arquivo de autoridade certificadora \"@missing\"."},
+        SecurityCase{"--tls-ca @bad.pem", "",
+                     "O arquivo de autoridade certificadora \"@bad.pem\" não contém um "
+                     "certificado PEM válido."},
+        SecurityCase{"--tls-ca", "", "A opção --tls-ca precisa de um valor."},
+        SecurityCase{"--tls=sim", "", "Opção desconhecida: --tls=sim"},
+        SecurityCase{"", "connection/tokenFile=@empty",
+                     "O arquivo de token \"@empty\" está vazio (configuração "
+                     "connection/tokenFile)."},
+        SecurityCase{"", "connection/tlsCaFile=@bad.pem",
+                     "O arquivo de autoridade certificadora \"@bad.pem\" não contém um "
+                     "certificado PEM válido (configuração connection/tlsCaFile)."}));
 
 } // namespace

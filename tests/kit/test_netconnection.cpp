@@ -1,14 +1,18 @@
 #include "kit/core/Consiste.h"
 #include "kit/core/ShowAvi.h"
 #include "kit/core/TBusyOverlay.h"
+#include "kit/net/TConnectionSecurity.h"
 #include "kit/net/TNetConnection.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/LineFramer.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QPointer>
+#include <QSslKey>
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -20,24 +24,34 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 using namespace kvr::protocol;
 
 namespace {
 
 // A peer speaking the wire protocol: one request a line, answered by a
-// script that may reply, stay silent or drop the connection.
+// script that may reply, stay silent or drop the connection. Given a TLS
+// configuration it speaks TLS from the first byte, as the app server does.
 class ScriptedPeer final : public QObject
 {
 public:
     // Returns the lines to send back (each a JSON text), in order.
     using Script = std::function<QList<QByteArray>(const RpcRequest &request, QTcpSocket *socket)>;
 
-    explicit ScriptedPeer(Script script) : m_script(std::move(script))
+    explicit ScriptedPeer(Script script, const std::optional<QSslConfiguration> &tls = {})
+        : m_script(std::move(script))
     {
-        m_server.listen(QHostAddress::LocalHost, 0);
-        connect(&m_server, &QTcpServer::newConnection, this, [this]() {
-            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+        if (tls) {
+            auto server = std::make_unique<QSslServer>();
+            server->setSslConfiguration(*tls);
+            m_server = std::move(server);
+        } else {
+            m_server = std::make_unique<QTcpServer>();
+        }
+        m_server->listen(QHostAddress::LocalHost, 0);
+        connect(m_server.get(), &QTcpServer::pendingConnectionAvailable, this, [this]() {
+            while (QTcpSocket *socket = m_server->nextPendingConnection()) {
                 ++m_connections;
                 m_last = socket;
                 auto framer = std::make_shared<LineFramer>();
@@ -57,7 +71,7 @@ public:
         });
     }
 
-    quint16 Port() const { return m_server.serverPort(); }
+    quint16 Port() const { return m_server->serverPort(); }
     int Connections() const { return m_connections; }
     const QStringList &Methods() const { return m_methods; }
     const QList<QJsonArray> &Params() const { return m_params; }
@@ -69,7 +83,7 @@ public:
     }
 
 private:
-    QTcpServer m_server;
+    std::unique_ptr<QTcpServer> m_server;
     Script m_script;
     int m_connections = 0;
     QStringList m_methods;
@@ -375,5 +389,205 @@ TEST(TNetConnection, BusyAnimationKeepsPaintingWhileACallWaits)
         changes += angles[i] != angles[i - 1] ? 1 : 0;
     EXPECT_GE(changes, 3) << "the spinner turns during the wait";
 }
+
+const QString kAuth = QStringLiteral("kvr.auth");
+const QString kGetImposto = QStringLiteral("kvr51400.rdmConsisteFiscal.getImposto");
+
+// Answers as an app server with --token-file holding `token` (empty: without
+// the option): a connection that did not authenticate first gets error 1003
+// and is closed after the reply.
+ScriptedPeer::Script TokenServer(const QString &token)
+{
+    return [token](const RpcRequest &request, QTcpSocket *socket) -> QList<QByteArray> {
+        const bool auth = request.method == kAuth;
+        if (auth && (token.isEmpty() || request.params == QJsonArray{token}))
+            socket->setProperty("authenticated", true);
+        if (!token.isEmpty() && !socket->property("authenticated").toBool()) {
+            QMetaObject::invokeMethod(socket, &QTcpSocket::disconnectFromHost,
+                                      Qt::QueuedConnection);
+            return {
+                encodeError(request.id, static_cast<RpcError>(1003),
+                            QStringLiteral("Token de acesso inválido; a conexão será encerrada."))};
+        }
+        return {auth
+                    ? encodeResult(request.id, QJsonObject{{QStringLiteral("authenticated"), true}})
+                    : encodeResult(request.id, request.params)};
+    };
+}
+
+TConnectionSecurity WithToken(const char *token)
+{
+    TConnectionSecurity security;
+    security.token = QString::fromUtf8(token);
+    return security;
+}
+
+struct TokenCase
+{
+    const char *serverToken; // "": a server without --token-file
+    const char *clientToken;
+    QStringList methods; // what the server reads on one connection
+    const char *refusal; // the user's message after the address; "" when accepted
+};
+
+class TokenAccess : public ::testing::TestWithParam<TokenCase>
+{
+};
+
+TEST_P(TokenAccess, TokenGoesFirstOnEveryConnection)
+{
+    const TokenCase &c = GetParam();
+    ScriptedPeer peer(TokenServer(QString::fromUtf8(c.serverToken)));
+    auto connection = ConnectionTo(peer);
+    connection->SetSecurity(WithToken(c.clientToken));
+    const QString refusal =
+        *c.refusal ? QStringLiteral("Acesso negado pelo servidor de aplicação em 127.0.0.1:%1: ")
+                             .arg(peer.Port()) +
+                         QString::fromUtf8(c.refusal)
+                   : QString();
+    for (int round = 0; round < 2; ++round) { // the second on a new connection
+        const QVariant result = connection->Call(QStringLiteral("getImposto"), {1});
+        EXPECT_EQ(ErrorText(result), refusal);
+        EXPECT_EQ(connection->Connected(), refusal.isEmpty()) << "a refusal closes";
+        connection->Close();
+    }
+    EXPECT_EQ(peer.Connections(), 2);
+    EXPECT_EQ(peer.Methods(), c.methods + c.methods);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tokens, TokenAccess,
+    ::testing::Values(TokenCase{"s3cr3t", "s3cr3t", {kAuth, kGetImposto}, ""},
+                      TokenCase{"", "s3cr3t", {kAuth, kGetImposto}, ""},
+                      TokenCase{"", "", {kGetImposto}, ""},
+                      TokenCase{
+                          "s3cr3t",
+                          "errado",
+                          {kAuth},
+                          "token de acesso inválido. Verifique o arquivo de token (--token-file)."},
+                      TokenCase{"s3cr3t",
+                                "",
+                                {kGetImposto},
+                                "o servidor exige um token de acesso. Informe o arquivo de token "
+                                "(--token-file)."}));
+
+TEST(TNetConnection, ConnectionsWithoutTheirOwnSecurityTakeTheDefaultAtConnect)
+{
+    ScriptedPeer peer(TokenServer(QStringLiteral("padrao")));
+    auto connection = ConnectionTo(peer); // made before the host sets the default
+    TConnectionSecurity::SetDefault(WithToken("padrao"));
+    const QVariant result = connection->Call(QStringLiteral("getImposto"), {1});
+    TConnectionSecurity::SetDefault(TConnectionSecurity());
+    EXPECT_EQ(ErrorText(result), QString());
+    EXPECT_EQ(peer.Methods(), (QStringList{kAuth, kGetImposto}));
+}
+
+QString TlsFile(const QString &name)
+{
+    return QString::fromLocal8Bit(qgetenv("KVR_SOURCE_DIR")) +
+           QStringLiteral("/tests/data/tls-client/") + name;
+}
+
+QSslConfiguration ServerTls(const QString &name)
+{
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificate(
+        QSslCertificate::fromPath(TlsFile(name + QStringLiteral(".pem"))).value(0));
+    QFile key(TlsFile(name + QStringLiteral(".key")));
+    EXPECT_TRUE(key.open(QIODevice::ReadOnly)) << key.fileName().toStdString();
+    tls.setPrivateKey(QSslKey(key.readAll(), QSsl::Rsa));
+    return tls;
+}
+
+// A server without TLS: answers whatever comes as the app server answers a
+// line that is not JSON, or stays silent.
+class PlainPeer final : public QTcpServer
+{
+public:
+    explicit PlainPeer(bool answers) : m_answers(answers) { listen(QHostAddress::LocalHost, 0); }
+
+protected:
+    void incomingConnection(qintptr handle) override
+    {
+        auto *socket = new QTcpSocket(this);
+        socket->setSocketDescriptor(handle);
+        connect(socket, &QTcpSocket::readyRead, socket, [socket, this]() {
+            socket->readAll();
+            if (m_answers)
+                socket->write(LineFramer::frame(encodeError(QJsonValue(), RpcError::ParseError,
+                                                            QStringLiteral("JSON inválido"))));
+        });
+    }
+
+private:
+    bool m_answers;
+};
+
+struct TlsCase
+{
+    const char *server; // a certificate's name, or "plain"/"silent" for a server without TLS
+    bool clientTls;
+    const char *trustedCa; // "": none
+    bool trustSystemCas;
+    const char *problem; // the end of the message; "" when the call goes through
+};
+
+class TlsConnection : public ::testing::TestWithParam<TlsCase>
+{
+};
+
+TEST_P(TlsConnection, VerifiesTheServerBeforeAnyRequest)
+{
+    const TlsCase &c = GetParam();
+    const QString server = QString::fromUtf8(c.server);
+    std::unique_ptr<ScriptedPeer> tlsPeer;
+    std::unique_ptr<PlainPeer> plainPeer;
+    if (server == QLatin1String("plain") || server == QLatin1String("silent"))
+        plainPeer = std::make_unique<PlainPeer>(server == QLatin1String("plain"));
+    else
+        tlsPeer =
+            std::make_unique<ScriptedPeer>(TokenServer(QStringLiteral("t")), ServerTls(server));
+    const quint16 port = tlsPeer ? tlsPeer->Port() : plainPeer->serverPort();
+    TNetConnection connection;
+    connection.SetServerName(QStringLiteral("kvr51400.rdmConsisteFiscal"));
+    connection.SetPort(port);
+    connection.SetTimeoutMs(1500); // bounds the silent server's case
+    TConnectionSecurity security = WithToken("t");
+    security.tls = c.clientTls;
+    security.trustSystemCas = c.trustSystemCas;
+    if (*c.trustedCa)
+        security.trustedCas = QSslCertificate::fromPath(TlsFile(QString::fromUtf8(c.trustedCa)));
+    connection.SetSecurity(security);
+
+    const QVariant result = connection.Call(QStringLiteral("getImposto"), {1});
+    if (!*c.problem) {
+        EXPECT_EQ(ErrorText(result), QString());
+        EXPECT_EQ(tlsPeer->Methods(), (QStringList{kAuth, kGetImposto}));
+        return;
+    }
+    EXPECT_TRUE(ErrorText(result).endsWith(QStringLiteral("127.0.0.1:%1: ").arg(port) +
+                                           QString::fromUtf8(c.problem)))
+        << ErrorText(result).toStdString();
+    if (tlsPeer) {
+        EXPECT_EQ(tlsPeer->Methods(), QStringList()) << "nothing is sent before verification";
+    }
+}
+
+const char *const kUntrusted = "o certificado do servidor não foi emitido por uma autoridade "
+                               "certificadora confiável (verifique o arquivo --tls-ca)";
+
+INSTANTIATE_TEST_SUITE_P(
+    Certificates, TlsConnection,
+    ::testing::Values(
+        TlsCase{"server", true, "ca.pem", false, ""}, TlsCase{"server", true, "ca.pem", true, ""},
+        TlsCase{"server", true, "other-ca.pem", false, kUntrusted},
+        TlsCase{"server", true, "", true, kUntrusted},
+        TlsCase{"other-name", true, "ca.pem", false,
+                "o certificado do servidor não vale para o endereço 127.0.0.1"},
+        TlsCase{"plain", true, "ca.pem", false,
+                "falha na negociação TLS (o servidor de aplicação usa TLS?)"},
+        TlsCase{"silent", true, "ca.pem", false,
+                "a negociação TLS não terminou no tempo de espera (o servidor de aplicação usa "
+                "TLS?)"}));
 
 } // namespace
