@@ -108,6 +108,7 @@ void CallPool::serve()
             m_queue.pop_front();
             ++m_running;
         }
+        qCDebug(lcCalls) << "call started";
         QByteArray reply;
         if (!storage) {
             try {
