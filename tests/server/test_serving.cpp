@@ -150,22 +150,29 @@ TEST_P(Serving, ConnectionsBeyondTheLimitAreRefused)
     EXPECT_TRUE(served);
 }
 
-TEST_P(Serving, SilentAndSlowClientsAreClosed)
+TEST_P(Serving, SilentSlowAndGreedyClientsAreClosed)
 {
     if (!onSqliteOnly())
-        GTEST_SKIP() << "timeouts do not depend on the database";
+        GTEST_SKIP() << "timeouts and budgets do not depend on the database";
     const struct
     {
         const char *name;
         QStringList args;
         QByteArray sent;
         const char *reply; // nullptr: closed without a line
+        int notBeforeMs;
     } cases[] = {
-        {"idle", {QStringLiteral("--idle-timeout"), QStringLiteral("1")}, {}, nullptr},
+        {"idle", {QStringLiteral("--idle-timeout"), QStringLiteral("1")}, {}, nullptr, 900},
         {"partial line",
          {QStringLiteral("--line-timeout"), QStringLiteral("1")},
          R"({"jsonrpc":"2.0","id":1,)",
-         "não chegou completa"},
+         "não chegou completa",
+         900},
+        {"partial line over the shared budget",
+         {QStringLiteral("--max-pending"), QStringLiteral("100000")},
+         QByteArray(300000, ' '),
+         "memória livre",
+         0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -189,7 +196,7 @@ TEST_P(Serving, SilentAndSlowClientsAreClosed)
             EXPECT_TRUE(line.isEmpty()) << line.constData();
         }
         EXPECT_TRUE(client.waitClosed());
-        EXPECT_GE(clock.elapsed(), 900);
+        EXPECT_GE(clock.elapsed(), c.notBeforeMs);
     }
 }
 
