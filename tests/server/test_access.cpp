@@ -169,8 +169,6 @@ TEST_P(Access, UnusableTokenOrCertificateFilesStopTheStart)
           tlsFile("ca.pem")},
          1,
          "não contém uma chave privada"},
-        {{QStringLiteral("--db-pool"), QStringLiteral("0")}, 2, "--db-pool"},
-        {{QStringLiteral("--idle-timeout"), QStringLiteral("x")}, 2, "--idle-timeout"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
