@@ -6,6 +6,8 @@
 #include <QDeadlineTimer>
 #include <QThread>
 
+#include <unistd.h>
+
 #include <algorithm>
 
 namespace kvr::server {
@@ -16,6 +18,9 @@ int ioThreadCount()
 {
     return std::clamp(QThread::idealThreadCount(), 1, 4);
 }
+// Refused connections still being told so; beyond this a flood of them is
+// closed without a word, so refusing costs bounded memory too.
+constexpr int MaxRefusing = 64;
 // After the calls, how long replies may take to reach their clients.
 constexpr std::chrono::milliseconds FlushTime{2000};
 } // namespace
@@ -43,12 +48,16 @@ AppServer::~AppServer()
 void AppServer::incomingConnection(qintptr socketDescriptor)
 {
     const bool refuse = m_counted.load() >= m_settings.maxConnections;
-    if (!refuse)
-        ++m_counted;
     {
         const std::lock_guard lock(m_mutex);
+        if (refuse && m_alive - m_counted.load() >= MaxRefusing) {
+            ::close(static_cast<int>(socketDescriptor));
+            return;
+        }
         ++m_alive;
     }
+    if (!refuse)
+        ++m_counted;
     QObject *root = m_roots.at(m_nextThread);
     m_nextThread = (m_nextThread + 1) % m_roots.size();
     auto *connection = new Connection(socketDescriptor, *this, refuse);

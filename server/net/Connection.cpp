@@ -62,7 +62,7 @@ void Connection::start()
     m_lineTimer->setInterval(settings.lineTimeoutMs);
     m_drainTimer->setInterval(DrainMs);
     connect(m_idleTimer, &QTimer::timeout, this, [this] {
-        qCInfo(lcServer) << "closing a connection idle for" << m_idleTimer->interval() << "ms";
+        qCDebug(lcCalls) << "closing a connection idle for" << m_idleTimer->interval() << "ms";
         closeGently();
     });
     connect(m_lineTimer, &QTimer::timeout, this, [this] {
