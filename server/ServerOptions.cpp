@@ -177,8 +177,8 @@ bool ServerOptions::parse(const QStringList &arguments, ServerOptions &options, 
     constexpr qint64 Day = 24 * 60 * 60;
     if (!parseInto(parser, kDbPool, 1, 1000, options.dbPool, problem) ||
         !parseInto(parser, kMaxConnections, 1, 1000000, options.maxConnections, problem) ||
-        !parseInto(parser, kMaxPending, 1, std::numeric_limits<qint64>::max(), options.maxPending,
-                   problem) ||
+        !parseInto(parser, kMaxPending, 64 * 1024, std::numeric_limits<qint64>::max(),
+                   options.maxPending, problem) ||
         !parseInto(parser, kIdleTimeout, 1, Day, options.idleTimeoutS, problem) ||
         !parseInto(parser, kLineTimeout, 1, Day, options.lineTimeoutS, problem) ||
         !parseInto(parser, kShutdownGrace, 0, Day, options.shutdownGraceS, problem))
