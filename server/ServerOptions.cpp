@@ -86,10 +86,11 @@ bool parseNumber(const QCommandLineParser &parser, const QCommandLineOption &opt
     bool ok = false;
     const qint64 number = text.toLongLong(&ok);
     if (!ok || number < minimum || number > maximum) {
-        problem = QStringLiteral("Valor inválido para --%1: %2 (use um número inteiro de %3 a %4).")
-                      .arg(option.names().constFirst(), text)
-                      .arg(minimum)
-                      .arg(maximum);
+        const QString range = maximum == std::numeric_limits<qint64>::max()
+                                  ? QStringLiteral("de pelo menos %1").arg(minimum)
+                                  : QStringLiteral("de %1 a %2").arg(minimum).arg(maximum);
+        problem = QStringLiteral("Valor inválido para --%1: %2 (use um número inteiro %3).")
+                      .arg(option.names().constFirst(), text, range);
         return false;
     }
     value = number;

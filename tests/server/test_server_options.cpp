@@ -125,6 +125,10 @@ INSTANTIATE_TEST_SUITE_P(
                                 "Valor inválido para --shutdown-grace: -1 (use um número inteiro "
                                 "de 0 a 86400).",
                                 false},
+                      FaultCase{{"--max-pending", "1000"},
+                                "Valor inválido para --max-pending: 1000 (use um número inteiro "
+                                "de pelo menos 65536).",
+                                false},
                       FaultCase{{"--tls-key", "k.pem"},
                                 "Informe --tls-cert e --tls-key juntos: o certificado e a sua "
                                 "chave privada.",
@@ -141,12 +145,12 @@ TEST(ServerOptions, ServingLimitsHaveDefaultsAndCanBeSet)
     EXPECT_EQ(defaults.shutdownGraceS, 10);
     const ServerOptions set = parse(
         {QStringLiteral("--db-pool"), QStringLiteral("3"), QStringLiteral("--max-connections"),
-         QStringLiteral("4"), QStringLiteral("--max-pending"), QStringLiteral("5"),
+         QStringLiteral("4"), QStringLiteral("--max-pending"), QStringLiteral("65536"),
          QStringLiteral("--idle-timeout"), QStringLiteral("6"), QStringLiteral("--line-timeout"),
          QStringLiteral("7"), QStringLiteral("--shutdown-grace"), QStringLiteral("0")});
     EXPECT_EQ(set.dbPool, 3);
     EXPECT_EQ(set.maxConnections, 4);
-    EXPECT_EQ(set.maxPending, 5);
+    EXPECT_EQ(set.maxPending, 65536);
     EXPECT_EQ(set.idleTimeoutS, 6);
     EXPECT_EQ(set.lineTimeoutS, 7);
     EXPECT_EQ(set.shutdownGraceS, 0);
