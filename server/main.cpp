@@ -1,5 +1,6 @@
 #include "server/ServerOptions.h"
 #include "server/common/AppError.h"
+#include "server/common/ServerLog.h"
 #include "server/net/AppServer.h"
 #include "server/seed/Seeder.h"
 #include "server/storage/Migrations.h"
@@ -173,6 +174,9 @@ int main(int argc, char **argv)
     if (!server.shutdown(std::chrono::seconds(options.shutdownGraceS))) {
         // A call still runs on its own thread; ending the process drops its
         // database connection, which rolls its transaction back.
+        qCWarning(lcServer) << "calls still running after the grace time of"
+                            << options.shutdownGraceS << "s; ending without them, so their "
+                            << "transactions roll back";
         std::fflush(nullptr);
         std::_Exit(3);
     }

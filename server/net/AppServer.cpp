@@ -40,9 +40,28 @@ AppServer::AppServer(const ServeSettings &settings, QObject *parent)
     }
 }
 
+namespace {
+ServeSettings defaults(const DatabaseUrl &database, qsizetype messageLimit)
+{
+    ServeSettings settings;
+    settings.database = database;
+    settings.maxMessage = messageLimit;
+    settings.dbPool = std::max(2, 2 * QThread::idealThreadCount());
+    return settings;
+}
+} // namespace
+
+AppServer::AppServer(const DatabaseUrl &database, qsizetype messageLimit, QObject *parent)
+    : AppServer(defaults(database, messageLimit), parent)
+{
+}
+
 AppServer::~AppServer()
 {
     shutdown(std::chrono::milliseconds(0));
+    // Calls still running use their connections: let them end first.
+    m_pool.stop();
+    stopIoThreads();
 }
 
 void AppServer::incomingConnection(qintptr socketDescriptor)
@@ -86,11 +105,8 @@ bool AppServer::shutdown(std::chrono::milliseconds grace)
     close();
     const QDeadlineTimer deadline(grace);
     Q_EMIT stopping();
-    if (!m_pool.drain(deadline)) {
-        qCWarning(lcServer) << "calls still running after the grace time of" << grace.count()
-                            << "ms; leaving them unfinished, so their transactions roll back";
+    if (!m_pool.drain(deadline))
         return false;
-    }
     {
         std::unique_lock lock(m_mutex);
         const auto until = std::min(deadline.deadline<std::chrono::steady_clock>(),
