@@ -3,6 +3,11 @@
 #include "platform/CommandLine.h"
 #include "platform/HostPort.h"
 
+#include <QThread>
+
+#include <algorithm>
+#include <limits>
+
 using kvr::platform::CommandLine;
 
 namespace kvr::server {
@@ -25,9 +30,82 @@ const QCommandLineOption
                 QStringLiteral("tamanho máximo de uma mensagem (padrão 64 MiB)"),
                 QStringLiteral("BYTES"));
 
+const QCommandLineOption
+    kDbPool(QStringLiteral("db-pool"),
+            QStringLiteral("conexões com o banco de dados, cada uma atendendo uma chamada por vez "
+                           "(padrão %1: duas por núcleo, no mínimo duas)")
+                .arg(ServerOptions::defaultDbPool()),
+            QStringLiteral("N"));
+const QCommandLineOption
+    kMaxConnections(QStringLiteral("max-connections"),
+                    QStringLiteral("conexões de clientes ao mesmo tempo (padrão 1000)"),
+                    QStringLiteral("N"));
+const QCommandLineOption
+    kMaxPending(QStringLiteral("max-pending"),
+                QStringLiteral("memória para mensagens ainda em recepção, somada entre todas as "
+                               "conexões (padrão 256 MiB)"),
+                QStringLiteral("BYTES"));
+const QCommandLineOption
+    kIdleTimeout(QStringLiteral("idle-timeout"),
+                 QStringLiteral("encerra a conexão sem pedidos por este tempo (padrão 600)"),
+                 QStringLiteral("SEGUNDOS"));
+const QCommandLineOption
+    kLineTimeout(QStringLiteral("line-timeout"),
+                 QStringLiteral("prazo para uma mensagem começada chegar inteira (padrão 60)"),
+                 QStringLiteral("SEGUNDOS"));
+const QCommandLineOption
+    kShutdownGrace(QStringLiteral("shutdown-grace"),
+                   QStringLiteral("ao receber SIGINT/SIGTERM, prazo para as chamadas em andamento "
+                                  "terminarem (padrão 10)"),
+                   QStringLiteral("SEGUNDOS"));
+const QCommandLineOption
+    kTokenFile(QStringLiteral("token-file"),
+               QStringLiteral("arquivo cuja primeira linha é o token de acesso; cada conexão "
+                              "começa por kvr.auth com ele"),
+               QStringLiteral("ARQUIVO"));
+const QCommandLineOption kTlsCert(QStringLiteral("tls-cert"),
+                                  QStringLiteral("certificado do servidor (PEM); atende com TLS"),
+                                  QStringLiteral("ARQUIVO"));
+const QCommandLineOption kTlsKey(QStringLiteral("tls-key"),
+                                 QStringLiteral("chave privada do certificado (PEM)"),
+                                 QStringLiteral("ARQUIVO"));
+
 CommandLine commandLine()
 {
-    return CommandLine({kListen, kDb, kSeed, kMaxMessage});
+    return CommandLine({kListen, kDb, kSeed, kMaxMessage, kDbPool, kMaxConnections, kMaxPending,
+                        kIdleTimeout, kLineTimeout, kShutdownGrace, kTokenFile, kTlsCert, kTlsKey});
+}
+
+// A whole number in [minimum, maximum] for `option`, or a message naming it.
+bool parseNumber(const QCommandLineParser &parser, const QCommandLineOption &option, qint64 minimum,
+                 qint64 maximum, qint64 &value, QString &problem)
+{
+    if (!parser.isSet(option))
+        return true;
+    const QString text = parser.value(option);
+    bool ok = false;
+    const qint64 number = text.toLongLong(&ok);
+    if (!ok || number < minimum || number > maximum) {
+        const QString range = maximum == std::numeric_limits<qint64>::max()
+                                  ? QStringLiteral("de pelo menos %1").arg(minimum)
+                                  : QStringLiteral("de %1 a %2").arg(minimum).arg(maximum);
+        problem = QStringLiteral("Valor inválido para --%1: %2 (use um número inteiro %3).")
+                      .arg(option.names().constFirst(), text, range);
+        return false;
+    }
+    value = number;
+    return true;
+}
+
+template <typename T>
+bool parseInto(const QCommandLineParser &parser, const QCommandLineOption &option, qint64 minimum,
+               qint64 maximum, T &target, QString &problem)
+{
+    qint64 value = target;
+    if (!parseNumber(parser, option, minimum, maximum, value, problem))
+        return false;
+    target = static_cast<T>(value);
+    return true;
 }
 
 bool parseListen(const QString &text, ServerOptions &options, QString &problem)
@@ -57,7 +135,10 @@ QString ServerOptions::usage()
 {
     return commandLine().HelpText(
         QStringLiteral("uso: kvr-appserver [--listen HOST:PORTA] [--db URL] [--seed] "
-                       "[--max-message BYTES]"));
+                       "[--max-message BYTES] [--db-pool N] [--max-connections N] "
+                       "[--max-pending BYTES] [--idle-timeout SEGUNDOS] [--line-timeout SEGUNDOS] "
+                       "[--shutdown-grace SEGUNDOS] [--token-file ARQUIVO] "
+                       "[--tls-cert ARQUIVO --tls-key ARQUIVO]"));
 }
 
 bool ServerOptions::parse(const QStringList &arguments, ServerOptions &options, QString &problem)
@@ -94,7 +175,29 @@ bool ServerOptions::parse(const QStringList &arguments, ServerOptions &options, 
             return false;
         }
     }
+    constexpr qint64 Day = 24 * 60 * 60;
+    if (!parseInto(parser, kDbPool, 1, 1000, options.dbPool, problem) ||
+        !parseInto(parser, kMaxConnections, 1, 1000000, options.maxConnections, problem) ||
+        !parseInto(parser, kMaxPending, 64 * 1024, std::numeric_limits<qint64>::max(),
+                   options.maxPending, problem) ||
+        !parseInto(parser, kIdleTimeout, 1, Day, options.idleTimeoutS, problem) ||
+        !parseInto(parser, kLineTimeout, 1, Day, options.lineTimeoutS, problem) ||
+        !parseInto(parser, kShutdownGrace, 0, Day, options.shutdownGraceS, problem))
+        return false;
+    options.tokenFile = parser.value(kTokenFile);
+    options.tlsCert = parser.value(kTlsCert);
+    options.tlsKey = parser.value(kTlsKey);
+    if (options.tlsCert.isEmpty() != options.tlsKey.isEmpty()) {
+        problem = QStringLiteral("Informe --tls-cert e --tls-key juntos: o certificado e a sua "
+                                 "chave privada.");
+        return false;
+    }
     return true;
+}
+
+int ServerOptions::defaultDbPool()
+{
+    return std::max(2, 2 * QThread::idealThreadCount());
 }
 
 } // namespace kvr::server

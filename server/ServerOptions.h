@@ -8,8 +8,9 @@
 
 namespace kvr::server {
 
-// The command line: [--listen HOST:PORT] [--db URL] [--seed] [--max-message BYTES]
-// [--help].
+// The command line: [--listen HOST:PORT] [--db URL] [--seed] [--max-message BYTES],
+// the limits of serving (pool, connections, memory, timeouts, shutdown), the
+// access token and TLS files, [--help].
 struct ServerOptions
 {
     QHostAddress host = QHostAddress::LocalHost;
@@ -17,12 +18,23 @@ struct ServerOptions
     DatabaseUrl database;
     bool seed = false;
     qsizetype maxMessage = 64 * 1024 * 1024;
+    int dbPool = defaultDbPool();
+    int maxConnections = 1000;
+    qint64 maxPending = 256 * 1024 * 1024;
+    int idleTimeoutS = 600;
+    int lineTimeoutS = 60;
+    int shutdownGraceS = 10;
+    QString tokenFile;
+    QString tlsCert;
+    QString tlsKey;
     bool help = false;
 
     // Returns false with a message for the user when the arguments are wrong;
     // `help` is set either way.
     static bool parse(const QStringList &arguments, ServerOptions &options, QString &problem);
     static QString usage();
+    // Two call threads (database connections) a core, at least two.
+    static int defaultDbPool();
 };
 
 } // namespace kvr::server

@@ -1,5 +1,6 @@
 #include "server/ServerOptions.h"
 #include "server/common/AppError.h"
+#include "server/common/ServerLog.h"
 #include "server/net/AppServer.h"
 #include "server/seed/Seeder.h"
 #include "server/storage/Migrations.h"
@@ -8,8 +9,14 @@
 #include "platform/QuitOnSignal.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QSslSocket>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 using namespace kvr::server;
 
@@ -37,9 +44,87 @@ bool prepareDatabase(const ServerOptions &options)
         }
         return true;
     } catch (const AppError &error) {
-        say(stderr, error.message());
+        say(stderr, error.detail());
         return false;
     }
+}
+
+// The access token: the file's first line, trimmed.
+bool loadToken(const QString &path, QByteArray &token, QString &problem)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        problem = QStringLiteral("Não foi possível ler o arquivo do token de acesso %1: %2.")
+                      .arg(path, file.errorString());
+        return false;
+    }
+    token = file.readLine().trimmed();
+    if (token.isEmpty()) {
+        problem = QStringLiteral("O arquivo do token de acesso %1 está vazio; escreva o token na "
+                                 "primeira linha.")
+                      .arg(path);
+        return false;
+    }
+    return true;
+}
+
+// The server's certificate chain and key, both PEM.
+bool loadTls(const ServerOptions &options, QSslConfiguration &tls, QString &problem)
+{
+    if (!QSslSocket::supportsSsl()) {
+        problem = QStringLiteral("TLS indisponível: o Qt não encontrou o seu suporte a TLS "
+                                 "(OpenSSL).");
+        return false;
+    }
+    const QList<QSslCertificate> chain = QSslCertificate::fromPath(
+        options.tlsCert, QSsl::Pem, QSslCertificate::PatternSyntax::FixedString);
+    if (chain.isEmpty() || chain.constFirst().isNull()) {
+        problem = QStringLiteral("O arquivo %1 não contém um certificado PEM legível.")
+                      .arg(options.tlsCert);
+        return false;
+    }
+    QFile keyFile(options.tlsKey);
+    if (!keyFile.open(QIODevice::ReadOnly)) {
+        problem = QStringLiteral("Não foi possível ler a chave privada %1: %2.")
+                      .arg(options.tlsKey, keyFile.errorString());
+        return false;
+    }
+    const QByteArray pem = keyFile.readAll();
+    QSslKey key(pem, QSsl::Rsa, QSsl::Pem);
+    if (key.isNull())
+        key = QSslKey(pem, QSsl::Ec, QSsl::Pem);
+    if (key.isNull()) {
+        problem = QStringLiteral("O arquivo %1 não contém uma chave privada PEM legível (RSA ou "
+                                 "EC, sem senha).")
+                      .arg(options.tlsKey);
+        return false;
+    }
+    tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificateChain(chain);
+    tls.setPrivateKey(key);
+    tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+    return true;
+}
+
+// What main hands the server: the options, with the token and TLS files read.
+bool serveSettings(const ServerOptions &options, ServeSettings &settings, QString &problem)
+{
+    settings.database = options.database;
+    settings.maxMessage = options.maxMessage;
+    settings.dbPool = options.dbPool;
+    settings.maxConnections = options.maxConnections;
+    settings.maxPending = options.maxPending;
+    settings.idleTimeoutMs = options.idleTimeoutS * 1000;
+    settings.lineTimeoutMs = options.lineTimeoutS * 1000;
+    if (!options.tokenFile.isEmpty() && !loadToken(options.tokenFile, settings.token, problem))
+        return false;
+    if (!options.tlsCert.isEmpty()) {
+        QSslConfiguration tls;
+        if (!loadTls(options, tls, problem))
+            return false;
+        settings.tls = tls;
+    }
+    return true;
 }
 
 } // namespace
@@ -62,13 +147,19 @@ int main(int argc, char **argv)
         say(stderr, ServerOptions::usage());
         return 2;
     }
+    ServeSettings settings;
+    if (!serveSettings(options, settings, problem)) {
+        say(stderr, problem);
+        return 1;
+    }
     if (!prepareDatabase(options))
         return 1;
 
-    AppServer server(options.database, options.maxMessage);
+    AppServer server(settings);
     kvr::platform::QuitOnSignal quitOnSignal;
-    QObject::connect(&quitOnSignal, &kvr::platform::QuitOnSignal::received, &app,
-                     [&server] { server.shutdown(); });
+    // Stop accepting at once; the rest of the shutdown follows the event loop.
+    QObject::connect(&quitOnSignal, &kvr::platform::QuitOnSignal::received, &server,
+                     &AppServer::close);
     if (!server.listen(options.host, options.port)) {
         say(stderr, QStringLiteral("Não foi possível escutar em %1:%2: %3")
                         .arg(options.host.toString())
@@ -80,6 +171,14 @@ int main(int argc, char **argv)
                     .arg(server.serverAddress().toString())
                     .arg(server.serverPort()));
     const int code = QCoreApplication::exec();
-    server.shutdown();
+    if (!server.shutdown(std::chrono::seconds(options.shutdownGraceS))) {
+        // A call still runs on its own thread; ending the process drops its
+        // database connection, which rolls its transaction back.
+        qCWarning(lcServer) << "calls still running after the grace time of"
+                            << options.shutdownGraceS << "s; ending without them, so their "
+                            << "transactions roll back";
+        std::fflush(nullptr);
+        std::_Exit(3);
+    }
     return code;
 }

@@ -17,6 +17,14 @@ public:
     {
     }
 
+    // A database failure: the client gets `message`; `detail` (the URL, the
+    // driver's own text) is for the log and the console only.
+    static AppError database(const QString &message, const QString &detail)
+    {
+        AppError error(protocol::RpcError::Database, message);
+        error.m_detail = detail;
+        return error;
+    }
     static AppError validation(const QString &message)
     {
         return AppError(protocol::RpcError::Validation, message);
@@ -28,10 +36,13 @@ public:
 
     protocol::RpcError code() const { return m_code; }
     const QString &message() const { return m_message; }
+    // What an operator needs to know; the message when there is nothing more.
+    const QString &detail() const { return m_detail.isEmpty() ? m_message : m_detail; }
 
 private:
     protocol::RpcError m_code;
     QString m_message;
+    QString m_detail;
 };
 
 } // namespace kvr::server

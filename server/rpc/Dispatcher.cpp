@@ -25,10 +25,10 @@ void Dispatcher::add(const QString &object, const QString &method, Handler handl
     m_handlers.insert(object + QLatin1Char('.') + method, std::move(handler));
 }
 
-bool Dispatcher::mayWarn(QString &note)
+bool Dispatcher::mayWarn(WarningLimiter &warnings, QString &note)
 {
     qint64 held = 0;
-    if (!m_warnings.allow(held))
+    if (!warnings.allow(held))
         return false;
     note = held > 0
                ? QStringLiteral("(%1 earlier warnings of this connection not logged)").arg(held)
@@ -36,13 +36,13 @@ bool Dispatcher::mayWarn(QString &note)
     return true;
 }
 
-QByteArray Dispatcher::handle(const QByteArray &message)
+QByteArray Dispatcher::handle(const QByteArray &message, WarningLimiter &warnings)
 {
     protocol::RpcRequest request;
     protocol::RpcFault fault;
     QString note;
     if (!protocol::parseRequest(message, request, fault)) {
-        if (mayWarn(note))
+        if (mayWarn(warnings, note))
             qCWarning(lcServer) << "refused request, error" << static_cast<int>(fault.code)
                                 << qUtf8Printable(note);
         return protocol::encodeErrorFor(request, fault.code, fault.message);
@@ -50,7 +50,7 @@ QByteArray Dispatcher::handle(const QByteArray &message)
     const auto it = m_handlers.constFind(request.method);
     if (it == m_handlers.constEnd()) {
         const QString shown = protocol::excerpt(request.method);
-        if (mayWarn(note))
+        if (mayWarn(warnings, note))
             qCWarning(lcServer) << "unknown method" << shown << qUtf8Printable(note);
         return protocol::encodeErrorFor(request, RpcError::MethodNotFound,
                                         QStringLiteral("Método desconhecido: %1.").arg(shown));
@@ -59,19 +59,19 @@ QByteArray Dispatcher::handle(const QByteArray &message)
     try {
         return protocol::encodeResultFor(request, it.value()(shortName, request.params));
     } catch (const AppError &error) {
-        if (mayWarn(note))
+        if (mayWarn(warnings, note))
             qCWarning(lcServer) << request.method << "failed, error"
                                 << static_cast<int>(error.code()) << qUtf8Printable(note);
         return protocol::encodeErrorFor(request, error.code(),
                                         protocol::excerpt(error.message(), MaxErrorText));
     } catch (const std::exception &error) {
-        if (mayWarn(note))
+        if (mayWarn(warnings, note))
             qCWarning(lcServer) << request.method << "failed unexpectedly:" << error.what()
                                 << qUtf8Printable(note);
         return internalError(request);
     } catch (...) {
         // Whatever a handler throws, the connection's thread must go on.
-        if (mayWarn(note))
+        if (mayWarn(warnings, note))
             qCWarning(lcServer) << request.method << "failed with an unknown exception"
                                 << qUtf8Printable(note);
         return internalError(request);

@@ -22,11 +22,14 @@ public:
 
     void add(const QString &object, const QString &method, Handler handler);
     // Answers one request message; never throws.
-    QByteArray handle(const QByteArray &message);
+    QByteArray handle(const QByteArray &message) { return handle(message, m_warnings); }
+    // The same for a dispatcher shared by connections in turn: each brings
+    // its own warning limiter.
+    QByteArray handle(const QByteArray &message, WarningLimiter &warnings);
 
 private:
     // True when a warning may be logged; `note` then tells of any held back.
-    bool mayWarn(QString &note);
+    static bool mayWarn(WarningLimiter &warnings, QString &note);
 
     QHash<QString, Handler> m_handlers;
     WarningLimiter m_warnings;

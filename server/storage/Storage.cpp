@@ -1,6 +1,7 @@
 #include "server/storage/Storage.h"
 
 #include "server/common/AppError.h"
+#include "server/common/ServerLog.h"
 #include "server/storage/PostgresStorage.h"
 #include "server/storage/SqliteStorage.h"
 
@@ -12,7 +13,14 @@ namespace kvr::server {
 
 namespace {
 std::atomic<int> g_connectionCounter{0};
-}
+} // namespace
+
+const QString Storage::Failed =
+    QStringLiteral("Falha no banco de dados; a operação não foi concluída. Tente novamente; se o "
+                   "erro persistir, avise o administrador do sistema.");
+const QString Storage::Unavailable =
+    QStringLiteral("Banco de dados indisponível no momento; tente novamente em instantes. Se o "
+                   "erro persistir, avise o administrador do sistema.");
 
 Storage::Storage(const DatabaseUrl &url)
     : m_url(url), m_connectionName(QStringLiteral("kvr-%1").arg(++g_connectionCounter))
@@ -50,7 +58,7 @@ void Storage::openConnection()
     configure(m_db, m_url);
     if (!m_db.open())
         fail(QStringLiteral("Não foi possível abrir o banco de dados %1").arg(m_url.display()),
-             m_db.lastError());
+             m_db.lastError(), Unavailable);
     afterOpen();
 }
 
@@ -103,7 +111,7 @@ bool Storage::stillConnected()
     return query.exec(QStringLiteral("SELECT 1")) && query.next();
 }
 
-void Storage::fail(const QString &what, const QSqlError &error) const
+void Storage::fail(const QString &what, const QSqlError &error, const QString &forClient) const
 {
     m_failed = true;
     const QString detail = error.text().trimmed();
@@ -113,9 +121,12 @@ void Storage::fail(const QString &what, const QSqlError &error) const
         throw AppError(protocol::RpcError::Database,
                        QStringLiteral("Banco de dados ocupado por outra operação; tente "
                                       "novamente em instantes."));
-    const QString message = detail.isEmpty() ? QString(what + QLatin1Char('.'))
-                                             : QString(what + QStringLiteral(": ") + detail);
-    throw AppError(protocol::RpcError::Database, message);
+    // The URL and the driver's text would tell any client where the database
+    // is and how it is built: they go to the log only.
+    const QString full = detail.isEmpty() ? QString(what + QLatin1Char('.'))
+                                          : QString(what + QStringLiteral(": ") + detail);
+    qCWarning(lcServer).noquote() << "database" << m_url.display() << "failed:" << full;
+    throw AppError::database(forClient, full);
 }
 
 } // namespace kvr::server

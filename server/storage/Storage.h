@@ -54,7 +54,13 @@ protected:
     virtual void configure(QSqlDatabase &db, const DatabaseUrl &url) = 0;
     virtual void afterOpen() = 0;
     QSqlDatabase &database() { return m_db; }
-    [[noreturn]] void fail(const QString &what, const QSqlError &error) const;
+    // Throws a database AppError: `forClient` on the wire, `what` and the
+    // driver's text in the log.
+    [[noreturn]] void fail(const QString &what, const QSqlError &error,
+                           const QString &forClient = Failed) const;
+
+    static const QString Failed;
+    static const QString Unavailable;
 
 private:
     void openConnection();

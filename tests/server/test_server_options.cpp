@@ -116,14 +116,55 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{{"--db"}, "Falta o valor de --db.", false},
                       FaultCase{
                           {"--max-message", "0"}, "Tamanho máximo de mensagem inválido: 0.", false},
-                      FaultCase{{"--help", "--bogus"}, "Opção desconhecida: --bogus.", true}));
+                      FaultCase{{"--help", "--bogus"}, "Opção desconhecida: --bogus.", true},
+                      FaultCase{{"--db-pool", "0"},
+                                "Valor inválido para --db-pool: 0 (use um número inteiro de 1 a "
+                                "1000).",
+                                false},
+                      FaultCase{{"--shutdown-grace", "-1"},
+                                "Valor inválido para --shutdown-grace: -1 (use um número inteiro "
+                                "de 0 a 86400).",
+                                false},
+                      FaultCase{{"--max-pending", "1000"},
+                                "Valor inválido para --max-pending: 1000 (use um número inteiro "
+                                "de pelo menos 65536).",
+                                false},
+                      FaultCase{{"--tls-key", "k.pem"},
+                                "Informe --tls-cert e --tls-key juntos: o certificado e a sua "
+                                "chave privada.",
+                                false}));
+
+TEST(ServerOptions, ServingLimitsHaveDefaultsAndCanBeSet)
+{
+    const ServerOptions defaults = parse({});
+    EXPECT_GE(defaults.dbPool, 2);
+    EXPECT_EQ(defaults.maxConnections, 1000);
+    EXPECT_EQ(defaults.maxPending, 256 * 1024 * 1024);
+    EXPECT_EQ(defaults.idleTimeoutS, 600);
+    EXPECT_EQ(defaults.lineTimeoutS, 60);
+    EXPECT_EQ(defaults.shutdownGraceS, 10);
+    const ServerOptions set = parse(
+        {QStringLiteral("--db-pool"), QStringLiteral("3"), QStringLiteral("--max-connections"),
+         QStringLiteral("4"), QStringLiteral("--max-pending"), QStringLiteral("65536"),
+         QStringLiteral("--idle-timeout"), QStringLiteral("6"), QStringLiteral("--line-timeout"),
+         QStringLiteral("7"), QStringLiteral("--shutdown-grace"), QStringLiteral("0")});
+    EXPECT_EQ(set.dbPool, 3);
+    EXPECT_EQ(set.maxConnections, 4);
+    EXPECT_EQ(set.maxPending, 65536);
+    EXPECT_EQ(set.idleTimeoutS, 6);
+    EXPECT_EQ(set.lineTimeoutS, 7);
+    EXPECT_EQ(set.shutdownGraceS, 0);
+}
 
 TEST(ServerOptions, UsageListsEveryOption)
 {
     const QString usage = ServerOptions::usage();
     EXPECT_TRUE(usage.startsWith(QStringLiteral("uso: kvr-appserver"))) << usage.toStdString();
     for (const char *option :
-         {"--listen HOST:PORTA", "--db URL", "--seed", "--max-message BYTES", "--help"})
+         {"--listen HOST:PORTA", "--db URL", "--seed", "--max-message BYTES", "--db-pool N",
+          "--max-connections N", "--max-pending BYTES", "--idle-timeout SEGUNDOS",
+          "--line-timeout SEGUNDOS", "--shutdown-grace SEGUNDOS", "--token-file ARQUIVO",
+          "--tls-cert ARQUIVO", "--tls-key ARQUIVO", "--help"})
         EXPECT_TRUE(usage.contains(QString::fromUtf8(option))) << option;
 }
 

@@ -1,0 +1,360 @@
+#include "server/net/Connection.h"
+
+#include "protocol/JsonRpc.h"
+#include "protocol/LineFramer.h"
+#include "server/common/ServerLog.h"
+#include "server/net/AppServer.h"
+
+#include <QJsonValue>
+#include <QSslSocket>
+#include <QTimer>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace kvr::server {
+
+namespace {
+// The socket's own buffer: what a connection holds beyond its partial line.
+// Once it is full Qt stops reading, so the kernel's window closes.
+constexpr qint64 ReadChunk = 64 * 1024;
+// After the last reply, how long to wait for the peer to close.
+constexpr int DrainMs = 2000;
+// Wrong or missing tokens end the connection; 1003 on the wire.
+constexpr auto AuthFailed = protocol::RpcError::Transport;
+const QString AuthMethod = QStringLiteral("kvr.auth");
+// Longest request worth parsing on the I/O thread to look for kvr.auth.
+constexpr qsizetype AuthLineMax = 4096;
+
+// Takes as long whatever the first differing byte, so the time of a refusal
+// tells nothing of the token.
+bool sameSecret(const QByteArray &given, const QByteArray &expected)
+{
+    unsigned difference = given.size() == expected.size() ? 0U : 1U;
+    for (qsizetype i = 0; i < given.size(); ++i)
+        difference |= static_cast<unsigned char>(given.at(i)) ^
+                      static_cast<unsigned char>(expected.at(i % expected.size()));
+    return difference == 0;
+}
+} // namespace
+
+Connection::Connection(qintptr socketDescriptor, AppServer &server, bool refuse)
+    : m_server(server), m_descriptor(socketDescriptor), m_refused(refuse)
+{
+}
+
+Connection::~Connection()
+{
+    release(m_charged);
+    m_server.connectionEnded(!m_refused);
+}
+
+void Connection::start()
+{
+    const ServeSettings &settings = m_server.settings();
+    for (QTimer **timer : {&m_idleTimer, &m_lineTimer, &m_drainTimer}) {
+        *timer = new QTimer(this);
+        (*timer)->setSingleShot(true);
+    }
+    m_idleTimer->setInterval(settings.idleTimeoutMs);
+    m_lineTimer->setInterval(settings.lineTimeoutMs);
+    m_drainTimer->setInterval(DrainMs);
+    connect(m_idleTimer, &QTimer::timeout, this, [this] {
+        qCDebug(lcCalls) << "closing a connection idle for" << m_idleTimer->interval() << "ms";
+        closeGently();
+    });
+    connect(m_lineTimer, &QTimer::timeout, this, [this] {
+        if (!m_ready) {
+            m_socket->abort();
+            ended();
+            return;
+        }
+        refuseAndClose(QStringLiteral("A mensagem não chegou completa em %1 s; a conexão será "
+                                      "encerrada.")
+                           .arg(m_lineTimer->interval() / 1000));
+    });
+    connect(m_drainTimer, &QTimer::timeout, this, [this] {
+        m_socket->abort();
+        ended();
+    });
+
+    QSslSocket *tls = nullptr;
+    if (settings.tls) {
+        tls = new QSslSocket(this);
+        tls->setSslConfiguration(*settings.tls);
+        m_socket = tls;
+    } else {
+        m_socket = new QTcpSocket(this);
+    }
+    m_socket->setReadBufferSize(ReadChunk);
+    if (!m_socket->setSocketDescriptor(m_descriptor)) {
+        ::close(static_cast<int>(m_descriptor));
+        deleteLater();
+        return;
+    }
+    connect(m_socket, &QTcpSocket::readyRead, this, &Connection::serve);
+    connect(m_socket, &QTcpSocket::bytesWritten, this, &Connection::written);
+    connect(m_socket, &QTcpSocket::disconnected, this, &Connection::ended);
+    if (tls) {
+        connect(tls, &QSslSocket::encryptedBytesWritten, this, &Connection::written);
+        connect(tls, &QSslSocket::encrypted, this, [this] {
+            m_ready = true;
+            serve();
+        });
+        connect(tls, &QAbstractSocket::errorOccurred, this, [this, tls] {
+            if (m_ready)
+                return;
+            qint64 held = 0;
+            if (m_warnings.allow(held))
+                qCWarning(lcServer) << "TLS handshake failed:" << tls->errorString();
+            tls->abort();
+            ended();
+        });
+        tls->startServerEncryption();
+    } else {
+        m_ready = true;
+    }
+    updateTimers();
+    if (m_ready)
+        serve();
+}
+
+void Connection::stop()
+{
+    m_stopping = true;
+    if (!m_callRunning && !m_replying)
+        closeGently();
+}
+
+void Connection::serve()
+{
+    if (m_closing) {
+        m_socket->readAll();
+        return;
+    }
+    if (!m_ready || m_gone)
+        return;
+    if (m_refused) {
+        refuseAndClose(QStringLiteral("Conexão recusada: o servidor de aplicação já atende o "
+                                      "máximo de %1 conexões. Tente novamente mais tarde.")
+                           .arg(m_server.settings().maxConnections));
+        return;
+    }
+    readInput();
+}
+
+void Connection::readInput()
+{
+    const qsizetype limit = m_server.settings().maxMessage;
+    bool oversized = false;
+    while (!m_callRunning && !m_replying && !m_closing && !m_gone) {
+        const qsizetype newline = m_buffer.indexOf('\n', m_scanned);
+        if (newline >= 0) {
+            if (newline > limit) {
+                oversized = true;
+                break;
+            }
+            takeLine(newline);
+            continue;
+        }
+        m_scanned = m_buffer.size();
+        if (m_buffer.size() > limit) {
+            oversized = true;
+            break;
+        }
+        const qint64 wanted = std::min(m_socket->bytesAvailable(), ReadChunk);
+        if (wanted <= 0)
+            break;
+        if (!m_server.budget().take(wanted)) {
+            qCWarning(lcServer) << "input budget of" << m_server.budget().limit()
+                                << "bytes spent; closing a connection";
+            refuseAndClose(QStringLiteral("O servidor de aplicação não tem memória livre para "
+                                          "receber mensagens agora; a conexão será encerrada. "
+                                          "Tente novamente em instantes."));
+            return;
+        }
+        charge(wanted);
+        const QByteArray chunk = m_socket->read(wanted);
+        release(wanted - chunk.size());
+        m_buffer.append(chunk);
+    }
+    if (oversized) {
+        qCWarning(lcServer) << "message over" << limit << "bytes; closing connection";
+        refuseAndClose(QStringLiteral("Mensagem excede o limite de %1 bytes; a conexão será "
+                                      "encerrada.")
+                           .arg(limit));
+        return;
+    }
+    updateTimers();
+}
+
+void Connection::takeLine(qsizetype newline)
+{
+    QByteArray line;
+    if (newline + 1 == m_buffer.size()) {
+        line = std::move(m_buffer);
+        m_buffer = QByteArray();
+        line.chop(1);
+    } else {
+        line = m_buffer.left(newline);
+        m_buffer.remove(0, newline + 1);
+    }
+    m_scanned = 0;
+    m_inCall = newline + 1;
+    if (line.endsWith('\r'))
+        line.chop(1);
+    if (line.trimmed().isEmpty()) {
+        release(m_inCall);
+        m_inCall = 0;
+        return;
+    }
+    handle(line);
+}
+
+void Connection::handle(const QByteArray &line)
+{
+    const ServeSettings &settings = m_server.settings();
+    const bool mustAuthenticate = !settings.token.isEmpty() && !m_authenticated;
+    protocol::RpcRequest request;
+    protocol::RpcFault fault;
+    const bool isAuth = line.size() <= AuthLineMax + settings.token.size() &&
+                        (mustAuthenticate || line.contains("kvr.auth")) &&
+                        protocol::parseRequest(line, request, fault) &&
+                        request.method == AuthMethod;
+    if (isAuth || mustAuthenticate) {
+        release(m_inCall);
+        m_inCall = 0;
+        if (!isAuth) {
+            send(protocol::encodeErrorFor(request, AuthFailed,
+                                          QStringLiteral("Autenticação necessária: a primeira "
+                                                         "chamada deve ser kvr.auth; a conexão "
+                                                         "será encerrada.")),
+                 true);
+            return;
+        }
+        if (!settings.token.isEmpty()) {
+            const QJsonArray &params = request.params;
+            const QByteArray given = params.size() == 1 && params.at(0).isString()
+                                         ? params.at(0).toString().toUtf8()
+                                         : QByteArray();
+            if (!sameSecret(given, settings.token)) {
+                qint64 held = 0;
+                if (m_warnings.allow(held))
+                    qCWarning(lcServer) << "wrong access token; closing connection";
+                send(protocol::encodeErrorFor(request, AuthFailed,
+                                              QStringLiteral("Token de acesso inválido; a "
+                                                             "conexão será encerrada.")),
+                     true);
+                return;
+            }
+            m_authenticated = true;
+        }
+        send(protocol::encodeResultFor(request, QByteArrayLiteral(R"({"authenticated":true})")));
+        return;
+    }
+    m_callRunning = true;
+    updateTimers();
+    m_server.pool().submit(line, m_warnings, this,
+                           [this](const QByteArray &reply) { callDone(reply); });
+}
+
+void Connection::callDone(const QByteArray &reply)
+{
+    m_callRunning = false;
+    release(m_inCall);
+    m_inCall = 0;
+    if (m_gone) {
+        deleteLater();
+        return;
+    }
+    send(reply);
+}
+
+void Connection::send(const QByteArray &json, bool thenClose)
+{
+    m_replying = true;
+    m_closeAfterReply = m_closeAfterReply || thenClose;
+    updateTimers();
+    m_socket->write(protocol::LineFramer::frame(json));
+}
+
+void Connection::refuseAndClose(const QString &message)
+{
+    release(static_cast<qint64>(m_buffer.size()));
+    m_buffer = QByteArray();
+    m_scanned = 0;
+    send(protocol::encodeError(QJsonValue(), protocol::RpcError::InvalidRequest, message), true);
+}
+
+bool Connection::flushed() const
+{
+    const auto *tls = qobject_cast<const QSslSocket *>(m_socket);
+    return m_socket->bytesToWrite() == 0 && (!tls || tls->encryptedBytesToWrite() == 0);
+}
+
+void Connection::written()
+{
+    if (!m_replying || m_closing || !flushed())
+        return;
+    m_replying = false;
+    if (m_closeAfterReply || m_stopping) {
+        closeGently();
+        return;
+    }
+    readInput();
+}
+
+void Connection::updateTimers()
+{
+    if (m_closing || m_gone || m_callRunning || m_replying) {
+        m_idleTimer->stop();
+        m_lineTimer->stop();
+    } else if (!m_ready || !m_buffer.isEmpty() || m_socket->bytesAvailable() > 0) {
+        m_idleTimer->stop();
+        if (!m_lineTimer->isActive())
+            m_lineTimer->start();
+    } else {
+        m_lineTimer->stop();
+        if (!m_idleTimer->isActive())
+            m_idleTimer->start();
+    }
+}
+
+// Closing a socket with unread input resets the connection, and the peer may
+// then lose the last reply still on its way. Stop sending, read and drop
+// until the peer closes (or a short while), then close.
+void Connection::closeGently()
+{
+    if (m_closing || m_gone)
+        return;
+    m_closing = true;
+    updateTimers();
+    release(static_cast<qint64>(m_buffer.size()));
+    m_buffer = QByteArray();
+    ::shutdown(static_cast<int>(m_socket->socketDescriptor()), SHUT_WR);
+    m_drainTimer->start();
+    m_socket->readAll();
+}
+
+void Connection::ended()
+{
+    if (m_gone)
+        return;
+    m_gone = true;
+    updateTimers();
+    m_drainTimer->stop();
+    if (!m_callRunning)
+        deleteLater();
+}
+
+void Connection::release(qint64 bytes)
+{
+    if (bytes <= 0)
+        return;
+    m_charged -= bytes;
+    m_server.budget().give(bytes);
+}
+
+} // namespace kvr::server
