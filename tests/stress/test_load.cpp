@@ -1,5 +1,6 @@
 #include "tests/server/ServerTest.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
@@ -31,8 +32,8 @@ TEST_P(Load, FewClientsLoseNoAcknowledgedChange)
     }
     QProcess load;
     load.setProcessChannelMode(QProcess::MergedChannels);
-    load.start(QDir(qEnvironmentVariable("KVR_BIN_DIR")).filePath(QStringLiteral("kvr-load")),
-               args);
+    const QString bin = qEnvironmentVariable("KVR_BIN_DIR", QCoreApplication::applicationDirPath());
+    load.start(QDir(bin).filePath(QStringLiteral("kvr-load")), args);
     ASSERT_TRUE(load.waitForFinished(180000));
     const QString output = QString::fromUtf8(load.readAll());
     EXPECT_EQ(load.exitStatus(), QProcess::NormalExit) << output.toStdString();
