@@ -32,23 +32,30 @@ fi
 sources=("$top"/protocol/*.cpp "$top/server/rdm/RuleDelta.cpp" "$top/server/rdm/RuleRecord.cpp")
 mkdir -p "$out/obj"
 objects=()
+rm -f "$out/failed"
 for src in "${sources[@]}"; do
     obj="$out/obj/$(basename "$(dirname "$src")")_$(basename "$src" .cpp).o"
     objects+=("$obj")
     # Headers change too: rebuild when any is newer than the object.
     if [ ! -f "$obj" ] || [ -n "$(find "$top/protocol" "$top/server/rdm" "$src" -newer "$obj" -print -quit)" ]; then
-        "${launcher[@]}" "$cxx" "${flags[@]}" -c "$src" -o "$obj" &
-        (($(jobs -r | wc -l) >= $(nproc))) && wait -n
+        { "${launcher[@]}" "$cxx" "${flags[@]}" -c "$src" -o "$obj" || touch "$out/failed"; } &
+        if (($(jobs -r | wc -l) >= $(nproc))); then wait -n; fi
     fi
 done
 wait
+if [ -e "$out/failed" ]; then
+    echo "the fuzz targets do not compile" >&2
+    exit 1
+fi
 
 status=0
 for main in "$top"/fuzz/fuzz_*.cpp; do
     name=$(basename "$main" .cpp)
     target=${name#fuzz_}
-    "${launcher[@]}" "$cxx" "${flags[@]}" -fsanitize=fuzzer "$main" "${objects[@]}" "${libs[@]}" \
-        -o "$out/$name"
+    if [ ! -x "$out/$name" ] || [ -n "$(find "$main" "${objects[@]}" -newer "$out/$name" -print -quit)" ]; then
+        "${launcher[@]}" "$cxx" "${flags[@]}" -fsanitize=fuzzer "$main" "${objects[@]}" "${libs[@]}" \
+            -o "$out/$name"
+    fi
     seeds="$top/fuzz/corpus/$target"
     found="$out/corpus/$target" # what the run adds stays out of the tree
     crashes="$out/crashes/$target"
@@ -56,7 +63,7 @@ for main in "$top"/fuzz/fuzz_*.cpp; do
     symbolizer=$(command -v llvm-symbolizer-14 || command -v llvm-symbolizer || true)
     echo "fuzzing $target for $seconds s"
     if ! ASAN_SYMBOLIZER_PATH=$symbolizer "$out/$name" -max_total_time="$seconds" -timeout=10 \
-        -max_len=65536 -rss_limit_mb=2048 -print_final_stats=1 \
+        -max_len=16384 -rss_limit_mb=2048 -print_final_stats=1 \
         -artifact_prefix="$crashes/" "$found" "$seeds" 2>"$out/$name.log"; then
         tail -n 60 "$out/$name.log" >&2
         for input in "$crashes"/*; do
