@@ -5,6 +5,8 @@
 #include "protocol/StrictJson.h"
 
 #include <QByteArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <cstdint>
 #include <cstdlib>
@@ -38,6 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     framer.feed(bytes.left(cut));
     framer.feed(bytes.mid(cut));
     require(whole.oversized() == framer.oversized());
+    if (!whole.oversized())
+        require(whole.pendingBytes() == bytes.size() - (bytes.lastIndexOf('\n') + 1));
     while (framer.hasMessage()) {
         const QByteArray message = framer.takeMessage();
         require(message == whole.takeMessage());
@@ -50,6 +54,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                                     : encodeErrorFor(request, fault.code, fault.message);
         require(!reply.contains('\n'));
         require(StrictJson::validate(reply));
+        // The id comes back as it was sent.
+        const QJsonValue echoed =
+            QJsonDocument::fromJson(reply).object().value(QLatin1String("id"));
+        require(echoed == (request.id.isUndefined() ? QJsonValue() : request.id));
         if (!ok)
             continue;
         // An accepted request survives being written again.
