@@ -36,6 +36,7 @@ void LoadClient::run(const QString &host, quint16 port, const QDeadlineTimer &de
     if (!m_rpc->connectTo(host, port)) {
         m_record.faults.append(
             QStringLiteral("client %1: cannot connect: %2").arg(m_index).arg(m_rpc->errorText()));
+        m_rpc.reset();
         return;
     }
     while (!m_broken && !deadline.hasExpired()) {
