@@ -4,7 +4,8 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev
           qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libgl-dev
-          postgresql xvfb xauth)
+          postgresql xvfb xauth
+          clang libclang-rt-14-dev llvm-14) # the fuzz targets (scripts/fuzz.sh)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, starts a throwaway PostgreSQL cluster for
-# the tests that need one, runs the whole CTest suite and stops the cluster.
+# the tests that need one, runs the whole CTest suite and stops the cluster,
+# then the fuzz targets for a bounded time (scripts/fuzz.sh).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${KVR_BUILD_DIR:-$top/build}
@@ -25,3 +26,4 @@ echo "PostgreSQL for the tests on port $pgport"
 
 cd "$build"
 ctest --output-on-failure -j 2 "$@"
+"$top/scripts/fuzz.sh"

@@ -1,0 +1,71 @@
+// libFuzzer target: bytes off the socket through the framer, the strict JSON
+// check and the JSON-RPC request reader, as the server takes them.
+#include "protocol/JsonRpc.h"
+#include "protocol/LineFramer.h"
+#include "protocol/StrictJson.h"
+
+#include <QByteArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdint>
+#include <cstdlib>
+
+using namespace kvr::protocol;
+
+namespace {
+
+void require(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+
+    // A member's raw text is a JSON value of its own.
+    QByteArrayView id;
+    if (StrictJson::validate(bytes, "id", &id) && !id.isEmpty())
+        require(StrictJson::validate(id));
+
+    // Two reads of one stream, cut where the first byte says: the framer
+    // must find the same lines whatever the cut.
+    LineFramer whole(1024), framer(1024);
+    whole.feed(bytes);
+    const qsizetype cut = size > 0 ? data[0] % (bytes.size() + 1) : 0;
+    framer.feed(bytes.left(cut));
+    framer.feed(bytes.mid(cut));
+    require(whole.oversized() == framer.oversized());
+    if (!whole.oversized())
+        require(whole.pendingBytes() == bytes.size() - (bytes.lastIndexOf('\n') + 1));
+    while (framer.hasMessage()) {
+        const QByteArray message = framer.takeMessage();
+        require(message == whole.takeMessage());
+        require(!message.contains('\n'));
+        RpcRequest request;
+        RpcFault fault;
+        const bool ok = parseRequest(message, request, fault);
+        // Whatever came in, the reply is one line of strict JSON.
+        const QByteArray reply = ok ? encodeResultFor(request, "null")
+                                    : encodeErrorFor(request, fault.code, fault.message);
+        require(!reply.contains('\n'));
+        require(StrictJson::validate(reply));
+        // The id comes back as it was sent.
+        const QJsonValue echoed =
+            QJsonDocument::fromJson(reply).object().value(QLatin1String("id"));
+        require(echoed == (request.id.isUndefined() ? QJsonValue() : request.id));
+        if (!ok)
+            continue;
+        // An accepted request survives being written again.
+        RpcRequest again;
+        require(
+            parseRequest(encodeRequest(request.id, request.method, request.params), again, fault));
+        require(again.method == request.method && again.params == request.params);
+    }
+    require(!whole.hasMessage());
+    return 0;
+}
