@@ -18,7 +18,8 @@ enum class RpcError : int {
     Validation = 1000,
     Conflict = 1001,
     Database = 1002,
-    Transport = 1003, // client side only: no answer could be had
+    AccessDenied = 1003, // wrong or missing access token; the server then closes
+    Transport = 1099,    // client side only, never on the wire: no answer could be had
 };
 
 struct RpcRequest

@@ -25,10 +25,8 @@ constexpr int DefaultTimeoutMs = 120000;
 // An unreachable host should not hold the screen as long as a slow call may.
 constexpr int ConnectTimeoutMs = 15000;
 
-// The server's first request of a connection when it requires a token, and
-// its refusal of a connection that did not authenticate (the server closes it).
+// The first request of a connection when a token is set.
 const QString AuthMethod = QStringLiteral("kvr.auth");
-constexpr int AccessDenied = 1003;
 
 Q_LOGGING_CATEGORY(lcNet, "kvr.kit.net", QtWarningMsg)
 
@@ -364,9 +362,10 @@ QVariant TNetConnection::exchange(const QString &fullName, const QString &method
                                  "(--token-file).")
                 : QStringLiteral("token de acesso inválido. Verifique o arquivo de token "
                                  "(--token-file).");
-        return QVariant::fromValue(TServerError{
-            AccessDenied, QStringLiteral("Acesso negado pelo servidor de aplicação em %1: %2")
-                              .arg(d->address(), why)});
+        return QVariant::fromValue(
+            TServerError{static_cast<int>(RpcError::AccessDenied),
+                         QStringLiteral("Acesso negado pelo servidor de aplicação em %1: %2")
+                             .arg(d->address(), why)});
     };
     const qint64 id = ++d->nextId;
     QJsonArray params;
@@ -439,7 +438,7 @@ QVariant TNetConnection::exchange(const QString &fullName, const QString &method
             return reply.result.isObject() ? QVariant::fromValue(reply.result.toObject())
                                            : reply.result.toVariant();
         }
-        if (static_cast<int>(reply.fault.code) == AccessDenied)
+        if (reply.fault.code == RpcError::AccessDenied)
             return denied();
         return fail(reply.fault.code, reply.fault.message);
     case Outcome::Dropped: {

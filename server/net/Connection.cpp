@@ -22,8 +22,6 @@ namespace {
 constexpr qint64 ReadChunk = 64 * 1024;
 // After the last reply, how long to wait for the peer to close.
 constexpr int DrainMs = 2000;
-// Wrong or missing tokens end the connection; 1003 on the wire.
-constexpr auto AuthFailed = protocol::RpcError::Transport;
 const QString AuthMethod = QStringLiteral("kvr.auth");
 // Longest request worth parsing on the I/O thread to look for kvr.auth.
 constexpr qsizetype AuthLineMax = 4096;
@@ -227,7 +225,7 @@ void Connection::handle(const QByteArray &line)
         release(m_inCall);
         m_inCall = 0;
         if (!isAuth) {
-            send(protocol::encodeErrorFor(request, AuthFailed,
+            send(protocol::encodeErrorFor(request, protocol::RpcError::AccessDenied,
                                           QStringLiteral("Autenticação necessária: a primeira "
                                                          "chamada deve ser kvr.auth; a conexão "
                                                          "será encerrada.")),
@@ -243,7 +241,7 @@ void Connection::handle(const QByteArray &line)
                 qint64 held = 0;
                 if (m_warnings.allow(held))
                     qCWarning(lcServer) << "wrong access token; closing connection";
-                send(protocol::encodeErrorFor(request, AuthFailed,
+                send(protocol::encodeErrorFor(request, protocol::RpcError::AccessDenied,
                                               QStringLiteral("Token de acesso inválido; a "
                                                              "conexão será encerrada.")),
                      true);
@@ -333,6 +331,9 @@ void Connection::closeGently()
     updateTimers();
     release(static_cast<qint64>(m_buffer.size()));
     m_buffer = QByteArray();
+    // TLS encrypts a reply into the plain socket's buffer and says it was
+    // written before it reaches the kernel: push it out before the shutdown.
+    m_socket->flush();
     ::shutdown(static_cast<int>(m_socket->socketDescriptor()), SHUT_WR);
     m_drainTimer->start();
     m_socket->readAll();

@@ -9,16 +9,16 @@
 class AppServerProcess final
 {
 public:
-    // Starts the server and waits for "listening on HOST:PORT". On failure
-    // Error() says why.
-    bool Start()
+    // Starts the server with `extra` arguments and waits for "listening on
+    // HOST:PORT". On failure Error() says why.
+    bool Start(const QStringList &extra = {})
     {
         if (!m_dir.isValid()) {
             m_error = QStringLiteral("no temporary folder: ") + m_dir.errorString();
             return false;
         }
         const QString db = QStringLiteral("sqlite:") + m_dir.filePath(QStringLiteral("kvr.db"));
-        if (!m_server.start(db, {QStringLiteral("--seed")})) {
+        if (!m_server.start(db, QStringList{QStringLiteral("--seed")} + extra)) {
             m_error = m_server.errorText();
             return false;
         }

@@ -143,7 +143,7 @@ TEST_P(Security, ComesFromTheCommandLineElseTheSettings)
         file.write(text);
     }
     QFile::copy(QString::fromLocal8Bit(qgetenv("KVR_SOURCE_DIR")) +
-                    QStringLiteral("/tests/data/tls-client/ca.pem"),
+                    QStringLiteral("/tests/data/tls/ca.pem"),
                 dir.filePath(QStringLiteral("ca.pem")));
     QDir(dir.path()).mkdir(QStringLiteral("folder"));
     auto resolve = [&dir](const char *text) {

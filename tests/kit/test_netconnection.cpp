@@ -406,7 +406,7 @@ ScriptedPeer::Script TokenServer(const QString &token)
             QMetaObject::invokeMethod(socket, &QTcpSocket::disconnectFromHost,
                                       Qt::QueuedConnection);
             return {
-                encodeError(request.id, static_cast<RpcError>(1003),
+                encodeError(request.id, RpcError::AccessDenied,
                             QStringLiteral("Token de acesso inválido; a conexão será encerrada."))};
         }
         return {auth
@@ -485,7 +485,7 @@ TEST(TNetConnection, ConnectionsWithoutTheirOwnSecurityTakeTheDefaultAtConnect)
 QString TlsFile(const QString &name)
 {
     return QString::fromLocal8Bit(qgetenv("KVR_SOURCE_DIR")) +
-           QStringLiteral("/tests/data/tls-client/") + name;
+           QStringLiteral("/tests/data/tls/") + name;
 }
 
 QSslConfiguration ServerTls(const QString &name)

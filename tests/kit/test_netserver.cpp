@@ -4,6 +4,10 @@
 #include "tests/common/AppServerProcess.h"
 #include "tests/kit/ModalAnswer.h"
 
+#include <QFile>
+#include <QSslCertificate>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -122,6 +126,69 @@ TEST_F(RealServer, ReopensAfterCloseLikeAScreenShownAgain)
     EXPECT_NE(result.metaType(), QMetaType::fromType<TServerError>())
         << result.value<TServerError>().message.toStdString();
     EXPECT_TRUE(m_net.Connected());
+}
+
+// The real client connection against a real server that asks for a token and
+// speaks TLS: what a user with each kind of wrong set-up gets to read.
+TEST(RealSecuredServer, TokenAndCertificateEndToEnd)
+{
+    const QString certs =
+        qEnvironmentVariable("KVR_SOURCE_DIR") + QStringLiteral("/tests/data/tls/");
+    QTemporaryDir dir;
+    QFile tokenFile(dir.filePath(QStringLiteral("token")));
+    ASSERT_TRUE(tokenFile.open(QIODevice::WriteOnly));
+    tokenFile.write("segredo-do-servidor\n");
+    tokenFile.close();
+    AppServerProcess server;
+    ASSERT_TRUE(server.Start({QStringLiteral("--token-file"), tokenFile.fileName(),
+                              QStringLiteral("--tls-cert"), certs + QStringLiteral("server.pem"),
+                              QStringLiteral("--tls-key"), certs + QStringLiteral("server.key")}))
+        << server.Error().toStdString();
+
+    struct Case
+    {
+        const char *name;
+        const char *token;
+        bool tls;
+        const char *ca;
+        const char *failure; // empty: the call succeeds
+    };
+    const Case cases[] = {
+        {"right token, trusted CA", "segredo-do-servidor", true, "ca.pem", ""},
+        {"wrong token", "outro", true, "ca.pem", "token de acesso inválido"},
+        {"no token", "", true, "ca.pem", "o servidor exige um token de acesso"},
+        {"untrusted certificate", "segredo-do-servidor", true, "other-ca.pem",
+         "autoridade certificadora confiável"},
+        {"plain client", "segredo-do-servidor", false, "", "o servidor encerrou a conexão"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TConnectionSecurity security;
+        security.token = QString::fromUtf8(c.token);
+        security.tls = c.tls;
+        if (*c.ca)
+            security.trustedCas = QSslCertificate::fromPath(certs + QString::fromLatin1(c.ca));
+        TNetConnection net;
+        net.SetServerName(QStringLiteral("kvr51400.rdmConsisteFiscal"));
+        net.SetHost(server.Host());
+        net.SetPort(server.Port());
+        net.SetTimeoutMs(5000);
+        net.SetSecurity(security);
+        // Twice: the second call runs on a fresh connection after a refusal.
+        for (int round = 0; round < 2; ++round) {
+            const QVariant result = net.AppServer().Call(QStringLiteral("getImposto"),
+                                                         {QStringLiteral("01"), QString()});
+            const bool failed = result.metaType() == QMetaType::fromType<TServerError>();
+            const QString message = failed ? result.value<TServerError>().message : QString();
+            if (!*c.failure) {
+                EXPECT_FALSE(failed) << message.toStdString();
+            } else {
+                EXPECT_TRUE(failed);
+                EXPECT_TRUE(message.contains(QString::fromUtf8(c.failure)))
+                    << message.toStdString();
+            }
+        }
+    }
 }
 
 } // namespace
