@@ -134,8 +134,8 @@ TEST(TNetConnection, BeforeConnectSetsTheAddressBeforeEveryConnect)
     EXPECT_FALSE(connection.Connected());
     connection.Open();
     EXPECT_EQ(seen.size(), 2);
-    QTest::qWait(20);
-    EXPECT_EQ(peer.Connections(), 2);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return peer.Connections() == 2; }, 5000))
+        << peer.Connections();
 }
 
 TEST(TNetConnection, CallsMethodOfServerObjectWithPositionalParams)
@@ -215,7 +215,7 @@ TEST(TNetConnection, ReconnectsWhenThePeerDroppedWhileIdle)
     ASSERT_FALSE(IsFailure(connection->Call(QStringLiteral("a"))));
     // The server goes away between two calls (restart, idle timeout).
     peer.LastSocket()->disconnectFromHost();
-    QTest::qWait(50);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !connection->Connected(); }, 5000));
     const QVariant result = connection->Call(QStringLiteral("b"), {1});
     ASSERT_FALSE(IsFailure(result)) << ErrorText(result).toStdString();
     EXPECT_EQ(result.toList(), QVariantList{1});
@@ -484,8 +484,8 @@ TEST(TNetConnection, ConnectionsWithoutTheirOwnSecurityTakeTheDefaultAtConnect)
 
 QString TlsFile(const QString &name)
 {
-    return QString::fromLocal8Bit(qgetenv("KVR_SOURCE_DIR")) +
-           QStringLiteral("/tests/data/tls/") + name;
+    return QString::fromLocal8Bit(qgetenv("KVR_SOURCE_DIR")) + QStringLiteral("/tests/data/tls/") +
+           name;
 }
 
 QSslConfiguration ServerTls(const QString &name)
