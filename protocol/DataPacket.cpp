@@ -339,8 +339,10 @@ bool deltaFromJson(const QJsonObject &json, Delta &delta, QString &problem)
     DataPacket head;
     QJsonObject fieldsOnly{{QStringLiteral("fields"), json.value(QLatin1String("fields"))},
                            {QStringLiteral("rows"), QJsonArray()}};
-    if (!packetFromJson(fieldsOnly, head, problem))
+    if (!packetFromJson(fieldsOnly, head, problem)) {
+        problem = InvalidDelta + problem.section(QStringLiteral(": "), 1);
         return false;
+    }
     delta.fields = head.fields;
     const QJsonValue changes = json.value(QLatin1String("changes"));
     if (!changes.isArray()) {

@@ -7,6 +7,7 @@
 
 #include <QJsonArray>
 
+#include <climits>
 #include <cmath>
 #include <vector>
 
@@ -112,7 +113,7 @@ bool readFields(const Object &packet, QList<PacketField> &fields, QString &probl
         qint64 size = -1;
         if (!Access::text(Access::member(field, "name"), owned, name) || name.isEmpty())
             return fail(problem, QStringLiteral("campo sem nome."));
-        if (!Access::integer(Access::member(field, "size"), size) || size < 0 || size > 0xFFFF)
+        if (!Access::integer(Access::member(field, "size"), size) || size < 0 || size > INT_MAX)
             return fail(problem, rows::badSize(name));
         fields.append({name.toString(), int(size)});
     }
@@ -188,7 +189,7 @@ bool readPacket(const PacketData &packet, PacketSink &sink, QString &problem)
         if (item["name"].get_string().get(name) || name.empty())
             return fail(problem, QStringLiteral("campo sem nome."));
         const QString fieldName = detail::toQString(name);
-        if (item["size"].get_int64().get(size) || size < 0 || size > 0xFFFF)
+        if (item["size"].get_int64().get(size) || size < 0 || size > INT_MAX)
             return fail(problem, rows::badSize(fieldName));
         fields.append({fieldName, int(size)});
         limits.push_back(qsizetype(size));
