@@ -283,7 +283,9 @@ struct TClientDataSet::Private::Loader final : kvr::protocol::PacketSink
         for (size_t f = 0; f < d.fields.size(); ++f)
             if (columnOf[f] < 0)
                 packetError(QStringLiteral("falta o campo %1.").arg(d.fields[f]->FieldName()));
-        cells.resize(d.fields.size());
+        sizes.clear();
+        for (const auto &f : d.fields)
+            sizes.push_back(f->Size());
         rows.reserve(size_t(rowCount));
     }
 
@@ -291,26 +293,34 @@ struct TClientDataSet::Private::Loader final : kvr::protocol::PacketSink
     {
         ++number;
         const int n = d.fieldCount();
+        qsizetype total = 0;
         for (int f = 0; f < n; ++f) {
             const int column = columnOf[size_t(f)];
             const QStringView text = values[column];
-            const int size = d.fields[size_t(f)]->Size();
-            if (!kvr::protocol::rows::fits(text, size))
-                packetError(kvr::protocol::rows::tooLong(kvr::protocol::rows::Row, number, text,
-                                                         PacketField{names.at(column), size}));
-            cells[size_t(f)] = text;
+            if (!kvr::protocol::rows::fits(text, sizes[size_t(f)]))
+                packetError(
+                    kvr::protocol::rows::tooLong(kvr::protocol::rows::Row, number, text,
+                                                 PacketField{names.at(column), sizes[size_t(f)]}));
+            total += text.size();
         }
-        QString data = encodeRow(cells.data(), n);
         // Offsets are held in one UTF-16 unit each.
-        if (data.size() > 0xFFFF + n)
+        if (total > 0xFFFF)
             packetError(QStringLiteral("a linha %1 é longa demais.").arg(number));
+        QString data(n + total, Qt::Uninitialized);
+        QChar *ends = data.data();
+        QChar *text = ends + n;
+        for (int f = 0; f < n; ++f) {
+            const QStringView v = values[columnOf[size_t(f)]];
+            text = std::copy(v.begin(), v.end(), text);
+            ends[f] = QChar(char16_t(text - (ends + n)));
+        }
         rows.push_back(Row{std::move(data), -1});
     }
 
     Private &d;
     QStringList names;
     std::vector<int> columnOf;
-    std::vector<QStringView> cells;
+    std::vector<int> sizes;
     std::vector<Row> rows;
     qsizetype number = 0;
 };

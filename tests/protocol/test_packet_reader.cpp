@@ -132,6 +132,7 @@ TEST_P(NotStrict, IsNoPacketAndNoReply)
 INSTANTIATE_TEST_SUITE_P(Texts, NotStrict,
                          ::testing::Values(QByteArray(R"("\0\1")"), QByteArray("\"a\x01\""),
                                            QByteArray("\"\xff\""), QByteArray(R"("\uD800")"),
+                                           QByteArray(R"("\uDE00")"),
                                            QByteArray(R"("\uD800\u0041")"), QByteArray("01"),
                                            QByteArray("1."), QByteArray("\"a\",")));
 
