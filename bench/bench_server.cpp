@@ -30,6 +30,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTcpServer>
@@ -100,10 +101,8 @@ QSqlDatabase openDirect(const QString &path, const QString &name)
 
 // The floor: the SQLite C API reading the rules of the tax and copying every
 // cell, as a program without the server would.
-qint64 readWithCApi(const QString &path, qsizetype &rows)
+qint64 readWithCApi(sqlite3 *db, qsizetype &rows)
 {
-    sqlite3 *db = nullptr;
-    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
     QElapsedTimer timer;
     timer.start();
     const QByteArray sql =
@@ -131,7 +130,6 @@ qint64 readWithCApi(const QString &path, qsizetype &rows)
     }
     sqlite3_finalize(statement);
     const qint64 elapsed = timer.nsecsElapsed();
-    sqlite3_close(db);
     rows = qsizetype(ends.size() / Stored);
     return elapsed;
 }
@@ -321,6 +319,10 @@ int main(int argc, char **argv)
         TClientDataSet rules;
         for (const kvr::protocol::PacketField &f : kvr::protocol::RuleRecord::fields())
             rules.AddField(f.name, f.size);
+        // One connection for every round, its cache as warm as the server's.
+        sqlite3 *direct = nullptr;
+        sqlite3_open_v2(served.toUtf8().constData(), &direct, SQLITE_OPEN_READWRITE, nullptr);
+        const auto closeDirect = qScopeGuard([direct] { sqlite3_close(direct); });
 
         for (int round = 0; round < Rounds; ++round) {
             QElapsedTimer timer;
@@ -343,8 +345,8 @@ int main(int argc, char **argv)
             }
             bestScreen = bestScreen < 0 ? screen : std::min(bestScreen, screen);
 
-            const qint64 direct = readWithCApi(served, directRows);
-            bestDirect = bestDirect < 0 ? direct : std::min(bestDirect, direct);
+            const qint64 read = readWithCApi(direct, directRows);
+            bestDirect = bestDirect < 0 ? read : std::min(bestDirect, read);
         }
 
         // Small calls: the same bytes each time, so that only the serving differs.
