@@ -1,15 +1,22 @@
-// Measures the application server against plain SQLite on the same data:
-// reading 100,000 rules of one tax over the wire vs a prepared SELECT,
-// generating 20,000 rules with cadAutoInsere vs a prepared-insert transaction,
+// Measures the application server against plain SQLite on the same data, in
+// one run: reading 100,000 rules of one tax over the wire, and as the screen
+// sees it (call, parse, dataset filled), vs the SQLite C API reading and
+// copying every cell of the same rows; a one-tax getImposto vs a bare
+// request/response round trip to an echo server over loopback; generating
+// 20,000 rules with cadAutoInsere vs a prepared-insert transaction;
 // cadAutoAtualiza over a list of the most rules a list may hold vs one a
-// tenth as long (the cost per rule must not grow with the list), and the
-// strict-JSON check of a large request vs Qt's parse of it.
+// tenth as long (the cost per rule must not grow with the list); and the
+// strict-JSON check of a large request vs Qt's parse of it. The server is the
+// real kvr-appserver binary.
 #include "bench/BenchRules.h"
+#include "kit/core/Errors.h"
+#include "kit/data/TClientDataSet.h"
+#include "kit/net/TNetConnection.h"
 #include "protocol/CstTable.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/LineFramer.h"
+#include "protocol/RuleRecord.h"
 #include "protocol/StrictJson.h"
-#include "server/net/AppServer.h"
 #include "server/rdm/RdmConsisteFiscal.h"
 #include "server/rdm/RuleRecord.h"
 #include "server/rdm/RuleRepository.h"
@@ -17,18 +24,25 @@
 #include "server/storage/Migrations.h"
 #include "server/storage/Storage.h"
 #include "server/storage/WriteTransaction.h"
+#include "tests/common/ServerProcess.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <sqlite3.h>
+
+#include <algorithm>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 using namespace kvr::server;
@@ -85,29 +99,123 @@ QSqlDatabase openDirect(const QString &path, const QString &name)
     return db;
 }
 
-// Reads the rules of the tax the way a program would without the server.
-qint64 readDirect(QSqlDatabase &db, qsizetype &rows)
+// The floor: the SQLite C API reading the rules of the tax and copying every
+// cell, as a program without the server would.
+qint64 readWithCApi(sqlite3 *db, qsizetype &rows)
 {
     QElapsedTimer timer;
     timer.start();
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM consistencia WHERE cdimposto = ? ORDER BY "
-                                 "nrseqconsiste")
-                      .arg(RuleRecord::storedColumns()));
-    query.addBindValue(Tax);
-    query.exec();
-    std::vector<QStringList> out;
-    out.reserve(RuleCount + 100);
-    while (query.next()) {
-        QStringList row;
-        row.reserve(RuleRecord::FieldCount - 1);
-        for (int i = 0; i < RuleRecord::FieldCount - 1; ++i)
-            row.append(query.value(i).toString());
-        out.push_back(std::move(row));
+    const QByteArray sql =
+        QStringLiteral("SELECT %1 FROM consistencia WHERE cdimposto = ? ORDER BY "
+                       "nrseqconsiste")
+            .arg(RuleRecord::storedColumns())
+            .toUtf8();
+    sqlite3_stmt *statement = nullptr;
+    sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &statement, nullptr);
+    const QByteArray tax = Tax.toUtf8();
+    sqlite3_bind_text(statement, 1, tax.constData(), int(tax.size()), SQLITE_TRANSIENT);
+    // Every cell copied into one buffer, with its end: the least a reader
+    // of all the values can do.
+    constexpr int Stored = RuleRecord::FieldCount - 1;
+    std::string cells;
+    cells.reserve(size_t(RuleCount) * 128);
+    std::vector<size_t> ends;
+    ends.reserve(size_t(RuleCount + 100) * Stored);
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+        for (int i = 0; i < Stored; ++i) {
+            const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, i));
+            cells.append(text ? text : "", size_t(sqlite3_column_bytes(statement, i)));
+            ends.push_back(cells.size());
+        }
     }
-    rows = static_cast<qsizetype>(out.size());
-    return timer.nsecsElapsed();
+    sqlite3_finalize(statement);
+    const qint64 elapsed = timer.nsecsElapsed();
+    rows = qsizetype(ends.size() / Stored);
+    return elapsed;
+}
+
+// One line out, one line back, over a plain blocking socket.
+class LineClient final
+{
+public:
+    explicit LineClient(quint16 port)
+    {
+        m_socket.connectToHost(QStringLiteral("127.0.0.1"), port);
+        m_socket.waitForConnected(10000);
+        m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    }
+    QByteArray roundTrip(const QByteArray &line)
+    {
+        m_socket.write(line);
+        m_socket.flush();
+        while (!m_socket.canReadLine() && m_socket.waitForReadyRead(30000)) {
+        }
+        return m_socket.readLine();
+    }
+
+private:
+    QTcpSocket m_socket;
+};
+
+// The baseline of a small call: a server that sends every line back, on its
+// own thread with its own event loop, as the app server serves.
+class EchoServer final
+{
+public:
+    EchoServer()
+    {
+        m_thread.start();
+        m_context.moveToThread(&m_thread);
+        QMetaObject::invokeMethod(
+            &m_context,
+            [this] {
+                m_server = new QTcpServer;
+                QObject::connect(m_server, &QTcpServer::newConnection, m_server, [this] {
+                    QTcpSocket *socket = m_server->nextPendingConnection();
+                    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+                    QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+                        while (socket->canReadLine())
+                            socket->write(socket->readLine());
+                    });
+                });
+                m_server->listen(QHostAddress::LocalHost, 0);
+                m_port = m_server->serverPort();
+            },
+            Qt::BlockingQueuedConnection);
+    }
+    ~EchoServer()
+    {
+        QMetaObject::invokeMethod(
+            &m_context, [this] { delete m_server; }, Qt::BlockingQueuedConnection);
+        m_thread.quit();
+        m_thread.wait();
+    }
+    quint16 port() const { return m_port; }
+
+private:
+    QThread m_thread;
+    QObject m_context;
+    QTcpServer *m_server = nullptr;
+    quint16 m_port = 0;
+};
+
+// Median time of `count` round trips of one line.
+qint64 medianRoundTrip(LineClient &client, const QByteArray &line, int count)
+{
+    std::vector<qint64> times;
+    times.reserve(size_t(count));
+    for (int i = 0; i < count; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        const QByteArray reply = client.roundTrip(line);
+        times.push_back(timer.nsecsElapsed());
+        if (!reply.endsWith('\n') || reply.contains("\"error\"")) {
+            std::fprintf(stderr, "round trip failed: %s\n", reply.left(300).constData());
+            std::exit(1);
+        }
+    }
+    std::nth_element(times.begin(), times.begin() + count / 2, times.end());
+    return times[size_t(count / 2)];
 }
 
 class WireClient final
@@ -135,37 +243,23 @@ private:
     int m_id = 0;
 };
 
-// The server runs on its own thread with its own event loop, as in the binary.
-class ServerThread final
+// The real kvr-appserver on a database file; exits the benchmark when it
+// does not start.
+class Server final
 {
 public:
-    explicit ServerThread(const DatabaseUrl &url)
+    explicit Server(const QString &path)
     {
-        m_thread.start();
-        m_context.moveToThread(&m_thread);
-        QMetaObject::invokeMethod(
-            &m_context,
-            [this, url] {
-                m_server = new AppServer(url, kvr::protocol::LineFramer::DefaultLimit);
-                m_server->listen(QHostAddress::LocalHost, 0);
-                m_port = m_server->serverPort();
-            },
-            Qt::BlockingQueuedConnection);
+        if (!m_process.start(QStringLiteral("sqlite:") + path)) {
+            std::fprintf(stderr, "kvr-appserver did not start: %s\n",
+                         qPrintable(m_process.errorText()));
+            std::exit(1);
+        }
     }
-    ~ServerThread()
-    {
-        QMetaObject::invokeMethod(
-            &m_context, [this] { delete m_server; }, Qt::BlockingQueuedConnection);
-        m_thread.quit();
-        m_thread.wait();
-    }
-    quint16 port() const { return m_port; }
+    quint16 port() const { return m_process.port(); }
 
 private:
-    QThread m_thread;
-    QObject m_context;
-    AppServer *m_server = nullptr;
-    quint16 m_port = 0;
+    kvr::test::ServerProcess m_process;
 };
 
 double ms(qint64 ns)
@@ -208,14 +302,28 @@ int main(int argc, char **argv)
     buildDatabase(url);
     QFile::copy(served, plain);
 
-    constexpr int Rounds = 3;
-    qint64 bestServer = -1, bestDirect = -1;
+    constexpr int Rounds = 5;
+    qint64 bestServer = -1, bestScreen = -1, bestDirect = -1;
     qsizetype directRows = 0, replyBytes = 0;
+    qint64 smallCall = 0, smallEcho = 0, smallScreen = 0;
     {
-        ServerThread server(url);
+        Server server(served);
         WireClient client(server.port());
         client.call(QStringLiteral("getImposto"), {Tax, QString()}); // opens the connection
-        QSqlDatabase db = openDirect(served, QStringLiteral("direct-read"));
+
+        // The screen's own path: its connection, its dataset.
+        TNetConnection connection;
+        connection.SetServerName(QStringLiteral("kvr51400.rdmConsisteFiscal"));
+        connection.SetPort(server.port());
+        connection.Call(QStringLiteral("getImposto"), {Tax, QString()});
+        TClientDataSet rules;
+        for (const kvr::protocol::PacketField &f : kvr::protocol::RuleRecord::fields())
+            rules.AddField(f.name, f.size);
+        // One connection for every round, its cache as warm as the server's.
+        sqlite3 *direct = nullptr;
+        sqlite3_open_v2(served.toUtf8().constData(), &direct, SQLITE_OPEN_READWRITE, nullptr);
+        const auto closeDirect = qScopeGuard([direct] { sqlite3_close(direct); });
+
         for (int round = 0; round < Rounds; ++round) {
             QElapsedTimer timer;
             timer.start();
@@ -227,17 +335,55 @@ int main(int argc, char **argv)
                 return 1;
             }
             bestServer = bestServer < 0 ? elapsed : std::min(bestServer, elapsed);
-            const qint64 direct = readDirect(db, directRows);
-            bestDirect = bestDirect < 0 ? direct : std::min(bestDirect, direct);
+
+            timer.restart();
+            rules.SetData(connection.Call(QStringLiteral("getConsistencias"), {Tax}));
+            const qint64 screen = timer.nsecsElapsed();
+            if (rules.RecordCount() < RuleCount) {
+                std::fprintf(stderr, "the dataset holds %d rules\n", rules.RecordCount());
+                return 1;
+            }
+            bestScreen = bestScreen < 0 ? screen : std::min(bestScreen, screen);
+
+            const qint64 read = readWithCApi(direct, directRows);
+            bestDirect = bestDirect < 0 ? read : std::min(bestDirect, read);
         }
-        db.close();
+
+        // Small calls: the same bytes each time, so that only the serving differs.
+        constexpr int Calls = 2000;
+        const QByteArray oneTax = kvr::protocol::LineFramer::frame(kvr::protocol::encodeRequest(
+            1, QStringLiteral("kvr51400.rdmConsisteFiscal.getImposto"), {Tax, QString()}));
+        LineClient line(server.port());
+        EchoServer echo;
+        LineClient echoClient(echo.port());
+        medianRoundTrip(line, oneTax, 200); // warm up both
+        medianRoundTrip(echoClient, oneTax, 200);
+        smallCall = medianRoundTrip(line, oneTax, Calls);
+        smallEcho = medianRoundTrip(echoClient, oneTax, Calls);
+        std::vector<qint64> times;
+        for (int i = 0; i < Calls; ++i) {
+            QElapsedTimer timer;
+            timer.start();
+            const QVariant taxes = connection.Call(QStringLiteral("getImposto"), {Tax, QString()});
+            times.push_back(timer.nsecsElapsed());
+            if (taxes.metaType() == QMetaType::fromType<TServerError>()) {
+                std::fprintf(stderr, "getImposto failed\n");
+                return 1;
+            }
+        }
+        std::nth_element(times.begin(), times.begin() + Calls / 2, times.end());
+        smallScreen = times[Calls / 2];
     }
-    QSqlDatabase::removeDatabase(QStringLiteral("direct-read"));
-    std::printf("getConsistencias over the wire: %.1f ms (%lld bytes); prepared SELECT of %lld "
-                "rows: %.1f ms\n",
-                ms(bestServer), static_cast<long long>(replyBytes),
+    std::printf("getConsistencias over the wire: %.1f ms (%lld bytes); as the screen loads it "
+                "(call, parse, dataset): %.1f ms; SQLite C API read of %lld rows: %.1f ms\n",
+                ms(bestServer), static_cast<long long>(replyBytes), ms(bestScreen),
                 static_cast<long long>(directRows), ms(bestDirect));
+    std::printf("getImposto of one tax: %.1f us median; echo round trip of the same line: %.1f us; "
+                "through TNetConnection: %.1f us\n",
+                double(smallCall) / 1e3, double(smallEcho) / 1e3, double(smallScreen) / 1e3);
     const double readRatio = static_cast<double>(bestServer) / static_cast<double>(bestDirect);
+    const double screenRatio = static_cast<double>(bestScreen) / static_cast<double>(bestDirect);
+    const double smallRatio = static_cast<double>(smallCall) / static_cast<double>(smallEcho);
 
     // 1000 bench CFOPs x 20 CSTs (01 to 62) = 20,000 new admitted rules.
     const QJsonArray insertArgs = QJsonArray::fromStringList(
@@ -247,7 +393,7 @@ int main(int argc, char **argv)
     qint64 serverInsert = 0;
     QByteArray insertReply;
     {
-        ServerThread server(url);
+        Server server(served);
         WireClient client(server.port());
         client.call(QStringLiteral("getImposto"), {Tax, QString()});
         QElapsedTimer timer;
@@ -327,7 +473,7 @@ int main(int argc, char **argv)
     }
     qint64 shortList = 0, longList = 0;
     {
-        ServerThread server(url);
+        Server server(served);
         WireClient client(server.port());
         client.call(QStringLiteral("getImposto"), {Tax, QString()});
         const QJsonArray flags{false, false, false, false, false, false, true};
@@ -380,7 +526,9 @@ int main(int argc, char **argv)
                 static_cast<long long>(request.size()), ms(bestCheck), ms(bestParse));
     const double checkRatio = static_cast<double>(bestCheck) / static_cast<double>(bestParse);
 
-    std::printf("ratio getConsistencias/direct read: %.2f (target <= 2.0)\n", readRatio);
+    std::printf("ratio getConsistencias/C API read: %.2f (target <= 2.0)\n", readRatio);
+    std::printf("ratio screen load/C API read: %.2f (target <= 3.0)\n", screenRatio);
+    std::printf("ratio getImposto/echo round trip: %.2f (target <= 3.0)\n", smallRatio);
     std::printf("ratio cadAutoInsere/direct insert: %.2f (target <= 2.0)\n", insertRatio);
     std::printf("ratio cadAutoAtualiza per listed rule, long/short list: %.2f (target <= 1.5)\n",
                 listRatio);

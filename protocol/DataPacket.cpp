@@ -1,12 +1,122 @@
 #include "protocol/DataPacket.h"
 
 #include "protocol/Excerpt.h"
+#include "protocol/PacketReader.h"
+#include "protocol/PacketRows.h"
 
 #include <QJsonArray>
+
+#include <simdjson.h>
+
+#include <cstring>
 
 namespace kvr::protocol {
 
 namespace {
+
+const char Hex[] = "0123456789abcdef";
+
+// Bytes that a JSON string cannot hold as they are.
+constexpr bool needsEscape(unsigned char c)
+{
+    return c < 0x20 || c == '"' || c == '\\';
+}
+
+char *writeEscape(char *out, unsigned char c)
+{
+    *out++ = '\\';
+    switch (c) {
+    case '"':
+        *out++ = '"';
+        return out;
+    case '\\':
+        *out++ = '\\';
+        return out;
+    case '\n':
+        *out++ = 'n';
+        return out;
+    case '\r':
+        *out++ = 'r';
+        return out;
+    case '\t':
+        *out++ = 't';
+        return out;
+    default:
+        break;
+    }
+    *out++ = 'u';
+    *out++ = '0';
+    *out++ = '0';
+    *out++ = Hex[c >> 4];
+    *out++ = Hex[c & 0xf];
+    return out;
+}
+
+// Most bytes a text of `units` UTF-16 units takes as a JSON string.
+constexpr qsizetype jsonStringBound(qsizetype units)
+{
+    return units * 6 + 2;
+}
+
+// Encodes straight from UTF-16: no temporary UTF-8 copy per value, which
+// matters for packets of many thousands of rows.
+char *writeJsonString(char *out, QStringView text)
+{
+    *out++ = '"';
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < 0x80) {
+            if (needsEscape(static_cast<unsigned char>(c)))
+                out = writeEscape(out, static_cast<unsigned char>(c));
+            else
+                *out++ = static_cast<char>(c);
+            continue;
+        }
+        char32_t code = c;
+        if (QChar::isHighSurrogate(c) && i + 1 < n &&
+            QChar::isLowSurrogate(text[i + 1].unicode())) {
+            code = QChar::surrogateToUcs4(c, text[i + 1].unicode());
+            ++i;
+        } else if (QChar::isSurrogate(c)) {
+            code = 0xFFFD; // a lone surrogate cannot be written as UTF-8
+        }
+        if (code < 0x800) {
+            *out++ = static_cast<char>(0xC0 | (code >> 6));
+            *out++ = static_cast<char>(0x80 | (code & 0x3F));
+        } else if (code < 0x10000) {
+            *out++ = static_cast<char>(0xE0 | (code >> 12));
+            *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            *out++ = static_cast<char>(0x80 | (code & 0x3F));
+        } else {
+            *out++ = static_cast<char>(0xF0 | (code >> 18));
+            *out++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+            *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            *out++ = static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+    *out++ = '"';
+    return out;
+}
+
+// Valid UTF-8 as a JSON string: only the bytes JSON reserves are escaped.
+char *writeJsonUtf8(char *out, const char *data, qsizetype size)
+{
+    *out++ = '"';
+    const auto *s = reinterpret_cast<const unsigned char *>(data);
+    const auto *end = s + size;
+    while (s < end) {
+        const auto *run = s;
+        while (s < end && !needsEscape(*s))
+            ++s;
+        std::memcpy(out, run, size_t(s - run));
+        out += s - run;
+        if (s < end)
+            out = writeEscape(out, *s++);
+    }
+    *out++ = '"';
+    return out;
+}
 
 QJsonArray fieldsToJson(const QList<PacketField> &fields)
 {
@@ -16,49 +126,55 @@ QJsonArray fieldsToJson(const QList<PacketField> &fields)
     return out;
 }
 
-bool fieldsFromJson(const QJsonValue &value, QList<PacketField> &fields, QString &problem)
+// Collects a packet's rows as lists.
+class PacketCollector final : public PacketSink
+{
+public:
+    explicit PacketCollector(DataPacket &packet) : m_packet(packet) {}
+    void fields(const QList<PacketField> &fields, qsizetype rowCount) override
+    {
+        m_packet.fields = fields;
+        m_packet.rows.clear();
+        m_packet.rows.reserve(size_t(rowCount));
+    }
+    void row(const QStringView *values) override
+    {
+        QStringList row;
+        row.reserve(m_packet.fields.size());
+        for (qsizetype i = 0; i < m_packet.fields.size(); ++i)
+            row.append(values[i].toString());
+        m_packet.rows.push_back(std::move(row));
+    }
+
+private:
+    DataPacket &m_packet;
+};
+
+const QString InvalidDelta = QStringLiteral("Pacote de alterações inválido: ");
+
+bool deltaRow(const QJsonValue &value, const QList<PacketField> &fields, qsizetype number,
+              QStringList &row, QString &problem)
 {
     if (!value.isArray()) {
-        problem = QStringLiteral("Pacote inválido: lista de campos ausente.");
-        return false;
-    }
-    fields.clear();
-    for (const QJsonValue &v : value.toArray()) {
-        const QJsonObject f = v.toObject();
-        const QJsonValue name = f.value(QLatin1String("name"));
-        const QJsonValue size = f.value(QLatin1String("size"));
-        if (!name.isString() || name.toString().isEmpty() || !size.isDouble() ||
-            size.toInt(-1) < 0) {
-            problem = QStringLiteral("Pacote inválido: definição de campo incorreta.");
-            return false;
-        }
-        fields.append({name.toString(), size.toInt()});
-    }
-    return true;
-}
-
-bool rowFromJson(const QJsonValue &value, const QList<PacketField> &fields, QStringList &row,
-                 QString &problem)
-{
-    if (!value.isArray() || value.toArray().size() != fields.size()) {
-        problem = QStringLiteral("Pacote inválido: linha com número de valores diferente do "
-                                 "número de campos.");
+        problem = InvalidDelta + rows::notAList(rows::Change, number);
         return false;
     }
     const QJsonArray values = value.toArray();
+    if (values.size() != fields.size()) {
+        problem =
+            InvalidDelta + rows::wrongCount(rows::Change, number, values.size(), fields.size());
+        return false;
+    }
     row.clear();
     row.reserve(values.size());
     for (qsizetype i = 0; i < values.size(); ++i) {
         if (!values.at(i).isString()) {
-            problem = QStringLiteral("Pacote inválido: o valor do campo %1 não é texto.")
-                          .arg(excerpt(fields.at(i).name));
+            problem = InvalidDelta + rows::notText(rows::Change, number, fields.at(i).name);
             return false;
         }
         const QString text = values.at(i).toString();
-        if (characterCount(text) > fields.at(i).size) {
-            problem = QStringLiteral("Pacote inválido: o valor do campo %1 excede %2 caracteres.")
-                          .arg(excerpt(fields.at(i).name))
-                          .arg(fields.at(i).size);
+        if (!rows::fits(text, fields.at(i).size)) {
+            problem = InvalidDelta + rows::tooLong(rows::Change, number, text, fields.at(i));
             return false;
         }
         row.append(text);
@@ -79,83 +195,37 @@ qsizetype characterCount(QStringView text)
 
 void appendJsonString(QByteArray &out, QStringView text)
 {
-    // Encodes straight from UTF-16: no temporary UTF-8 copy per value, which
-    // matters for packets of many thousands of rows.
-    static const char hex[] = "0123456789abcdef";
-    out.append('"');
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = text[i].unicode();
-        if (c >= 0x20 && c < 0x80 && c != u'"' && c != u'\\') {
-            out.append(static_cast<char>(c));
-            continue;
-        }
-        switch (c) {
-        case u'"':
-            out.append("\\\"");
-            continue;
-        case u'\\':
-            out.append("\\\\");
-            continue;
-        case u'\n':
-            out.append("\\n");
-            continue;
-        case u'\r':
-            out.append("\\r");
-            continue;
-        case u'\t':
-            out.append("\\t");
-            continue;
-        default:
-            break;
-        }
-        if (c < 0x20) {
-            out.append("\\u00");
-            out.append(hex[c >> 4]);
-            out.append(hex[c & 0xf]);
-            continue;
-        }
-        char32_t code = c;
-        if (QChar::isHighSurrogate(c) && i + 1 < n &&
-            QChar::isLowSurrogate(text[i + 1].unicode())) {
-            code = QChar::surrogateToUcs4(c, text[i + 1].unicode());
-            ++i;
-        } else if (QChar::isSurrogate(c)) {
-            code = 0xFFFD; // a lone surrogate cannot be written as UTF-8
-        }
-        if (code < 0x800) {
-            out.append(static_cast<char>(0xC0 | (code >> 6)));
-            out.append(static_cast<char>(0x80 | (code & 0x3F)));
-        } else if (code < 0x10000) {
-            out.append(static_cast<char>(0xE0 | (code >> 12)));
-            out.append(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-            out.append(static_cast<char>(0x80 | (code & 0x3F)));
-        } else {
-            out.append(static_cast<char>(0xF0 | (code >> 18)));
-            out.append(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-            out.append(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-            out.append(static_cast<char>(0x80 | (code & 0x3F)));
-        }
-    }
-    out.append('"');
+    const qsizetype used = out.size();
+    out.resize(used + jsonStringBound(text.size()));
+    char *end = writeJsonString(out.data() + used, text);
+    out.resize(end - out.constData());
 }
 
 PacketWriter::PacketWriter(const QList<PacketField> &fields, qsizetype expectedRows)
 {
-    m_out.reserve(64 + expectedRows * fields.size() * 8);
-    m_out.append("{\"fields\":[");
+    m_out.resize(256 + expectedRows * fields.size() * 8);
+    QByteArray head("{\"fields\":[");
     bool first = true;
     for (const PacketField &f : fields) {
         if (!first)
-            m_out.append(',');
+            head.append(',');
         first = false;
-        m_out.append("{\"name\":");
-        appendJsonString(m_out, f.name);
-        m_out.append(",\"size\":");
-        m_out.append(QByteArray::number(f.size));
-        m_out.append('}');
+        head.append("{\"name\":");
+        appendJsonString(head, f.name);
+        head.append(",\"size\":");
+        head.append(QByteArray::number(f.size));
+        head.append('}');
     }
-    m_out.append("],\"rows\":[");
+    head.append("],\"rows\":[");
+    std::memcpy(room(head.size()), head.constData(), size_t(head.size()));
+    m_used += head.size();
+}
+
+char *PacketWriter::room(qsizetype bytes)
+{
+    if (m_out.size() - m_used < bytes)
+        m_out.resize(std::max(m_out.size() * 2, m_used + bytes + 4096));
+    return m_out.data() + m_used;
 }
 
 void PacketWriter::addRow(const QStringList &values)
@@ -168,29 +238,57 @@ void PacketWriter::addRow(const QStringList &values)
 
 void PacketWriter::beginRow()
 {
+    char *out = room(2);
     if (!m_firstRow)
-        m_out.append(',');
+        *out++ = ',';
+    *out++ = '[';
+    m_used = out - m_out.constData();
     m_firstRow = false;
     m_firstValue = true;
-    m_out.append('[');
+}
+
+void PacketWriter::separateValue()
+{
+    if (!m_firstValue) {
+        *room(1) = ',';
+        ++m_used;
+    }
+    m_firstValue = false;
 }
 
 void PacketWriter::addValue(QStringView value)
 {
-    if (!m_firstValue)
-        m_out.append(',');
-    m_firstValue = false;
-    appendJsonString(m_out, value);
+    separateValue();
+    char *end = writeJsonString(room(jsonStringBound(value.size())), value);
+    m_used = end - m_out.constData();
+}
+
+void PacketWriter::addUtf8(const char *data, qsizetype size)
+{
+    const auto *bytes = reinterpret_cast<const unsigned char *>(data);
+    bool ascii = true;
+    for (qsizetype i = 0; i < size && ascii; ++i)
+        ascii = bytes[i] < 0x80;
+    if (!ascii && !simdjson::validate_utf8(data, size_t(size))) {
+        addValue(QString::fromUtf8(data, size));
+        return;
+    }
+    separateValue();
+    char *end = writeJsonUtf8(room(size * 6 + 2), data, size);
+    m_used = end - m_out.constData();
 }
 
 void PacketWriter::endRow()
 {
-    m_out.append(']');
+    *room(1) = ']';
+    ++m_used;
 }
 
 QByteArray PacketWriter::finish()
 {
-    m_out.append("]}");
+    std::memcpy(room(2), "]}", 2);
+    m_used += 2;
+    m_out.resize(m_used);
     return std::move(m_out);
 }
 
@@ -205,23 +303,8 @@ QJsonObject packetToJson(const DataPacket &packet)
 
 bool packetFromJson(const QJsonObject &json, DataPacket &packet, QString &problem)
 {
-    if (!fieldsFromJson(json.value(QLatin1String("fields")), packet.fields, problem))
-        return false;
-    const QJsonValue rows = json.value(QLatin1String("rows"));
-    if (!rows.isArray()) {
-        problem = QStringLiteral("Pacote inválido: lista de linhas ausente.");
-        return false;
-    }
-    const QJsonArray array = rows.toArray();
-    packet.rows.clear();
-    packet.rows.reserve(array.size());
-    for (const QJsonValue &r : array) {
-        QStringList row;
-        if (!rowFromJson(r, packet.fields, row, problem))
-            return false;
-        packet.rows.push_back(std::move(row));
-    }
-    return true;
+    PacketCollector collector(packet);
+    return readPacket(json, collector, problem);
 }
 
 QJsonObject deltaToJson(const Delta &delta)
@@ -229,13 +312,20 @@ QJsonObject deltaToJson(const Delta &delta)
     QJsonArray changes;
     for (const DeltaChange &c : delta.changes) {
         QJsonObject change;
-        if (c.op == DeltaChange::Op::Update) {
+        switch (c.op) {
+        case DeltaChange::Op::Update:
             change.insert(QStringLiteral("op"), QStringLiteral("update"));
             change.insert(QStringLiteral("old"), QJsonArray::fromStringList(c.oldRow));
             change.insert(QStringLiteral("new"), QJsonArray::fromStringList(c.newRow));
-        } else {
+            break;
+        case DeltaChange::Op::Delete:
             change.insert(QStringLiteral("op"), QStringLiteral("delete"));
             change.insert(QStringLiteral("old"), QJsonArray::fromStringList(c.oldRow));
+            break;
+        case DeltaChange::Op::Insert:
+            change.insert(QStringLiteral("op"), QStringLiteral("insert"));
+            change.insert(QStringLiteral("new"), QJsonArray::fromStringList(c.newRow));
+            break;
         }
         changes.append(change);
     }
@@ -245,34 +335,44 @@ QJsonObject deltaToJson(const Delta &delta)
 
 bool deltaFromJson(const QJsonObject &json, Delta &delta, QString &problem)
 {
-    if (!fieldsFromJson(json.value(QLatin1String("fields")), delta.fields, problem))
+    // The field list reads as a packet's does.
+    DataPacket head;
+    QJsonObject fieldsOnly{{QStringLiteral("fields"), json.value(QLatin1String("fields"))},
+                           {QStringLiteral("rows"), QJsonArray()}};
+    if (!packetFromJson(fieldsOnly, head, problem)) {
+        problem = InvalidDelta + problem.section(QStringLiteral(": "), 1);
         return false;
+    }
+    delta.fields = head.fields;
     const QJsonValue changes = json.value(QLatin1String("changes"));
     if (!changes.isArray()) {
-        problem = QStringLiteral("Pacote de alterações inválido: lista de alterações ausente.");
+        problem = InvalidDelta + QStringLiteral("lista de alterações ausente.");
         return false;
     }
     delta.changes.clear();
+    qsizetype number = 0;
     for (const QJsonValue &v : changes.toArray()) {
+        ++number;
         const QJsonObject obj = v.toObject();
         const QString op = obj.value(QLatin1String("op")).toString();
         DeltaChange change;
         if (op == QLatin1String("update")) {
             change.op = DeltaChange::Op::Update;
-            if (!rowFromJson(obj.value(QLatin1String("old")), delta.fields, change.oldRow,
-                             problem) ||
-                !rowFromJson(obj.value(QLatin1String("new")), delta.fields, change.newRow, problem))
+            if (!deltaRow(obj.value(QLatin1String("old")), delta.fields, number, change.oldRow,
+                          problem) ||
+                !deltaRow(obj.value(QLatin1String("new")), delta.fields, number, change.newRow,
+                          problem))
                 return false;
         } else if (op == QLatin1String("delete")) {
             change.op = DeltaChange::Op::Delete;
-            if (!rowFromJson(obj.value(QLatin1String("old")), delta.fields, change.oldRow, problem))
+            if (!deltaRow(obj.value(QLatin1String("old")), delta.fields, number, change.oldRow,
+                          problem))
                 return false;
         } else {
-            // Which operations a server accepts is its own to say; the wire
-            // knows only these two.
-            problem = QStringLiteral("Pacote de alterações inválido: operação \"%1\" "
-                                     "desconhecida.")
-                          .arg(excerpt(op));
+            // Which operations a server accepts is its own to say; a delta
+            // applies only these two.
+            problem =
+                InvalidDelta + QStringLiteral("operação \"%1\" desconhecida.").arg(excerpt(op));
             return false;
         }
         delta.changes.append(change);

@@ -27,11 +27,13 @@ struct DataPacket
 
 // A change log: {"fields":[..],"changes":[{"op":"update","old":[..],"new":[..]},
 // {"op":"delete","old":[..]}]}. `old` is the row as loaded, `new` as posted.
+// A client's log may also hold {"op":"insert","new":[..]}: it is written, but
+// the reader takes only the updates and deletes that a delta may apply.
 struct DeltaChange
 {
-    enum class Op { Update, Delete };
+    enum class Op { Update, Delete, Insert };
     Op op = Op::Update;
-    QStringList oldRow;
+    QStringList oldRow; // empty for an insert
     QStringList newRow; // empty for a delete
 };
 
@@ -48,14 +50,22 @@ class PacketWriter final
 public:
     explicit PacketWriter(const QList<PacketField> &fields, qsizetype expectedRows = 0);
     void addRow(const QStringList &values);
-    // Adds one row from raw UTF-16 values without building a list.
+    // Adds one row value by value without building a list.
     void beginRow();
     void addValue(QStringView value);
+    // A value as UTF-8 (as a database hands it over): copied as it is, only
+    // escaped; a text that is not valid UTF-8 is read as QString does.
+    void addUtf8(const char *data, qsizetype size);
     void endRow();
     QByteArray finish();
 
 private:
+    // Room for `bytes` more bytes at m_used.
+    char *room(qsizetype bytes);
+    void separateValue();
+
     QByteArray m_out;
+    qsizetype m_used = 0;
     bool m_firstRow = true;
     bool m_firstValue = true;
 };

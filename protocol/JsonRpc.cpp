@@ -1,6 +1,7 @@
 #include "protocol/JsonRpc.h"
 
 #include "protocol/DataPacket.h"
+#include "protocol/ParsedJson.h"
 #include "protocol/StrictJson.h"
 
 #include <QJsonDocument>
@@ -94,30 +95,44 @@ bool parseRequest(const QByteArray &message, RpcRequest &request, RpcFault &faul
     return true;
 }
 
-bool parseResponse(const QByteArray &message, RpcResponse &response, QString &problem)
+bool parseResponse(const QByteArray &message, RpcResponse &response, QString &problem,
+                   PacketForm packets)
 {
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(message, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject()) {
-        problem = QStringLiteral("Resposta inválida do servidor de aplicação.");
+    using namespace simdjson;
+    const QString invalid = QStringLiteral("Resposta inválida do servidor de aplicação.");
+    QString why;
+    const std::shared_ptr<detail::ParsedJson> parsed = detail::parseJson(message, why);
+    dom::object reply;
+    if (!parsed || parsed->root.get_object().get(reply)) {
+        problem = invalid;
         return false;
     }
-    const QJsonObject obj = doc.object();
-    response.id = obj.value(QLatin1String("id"));
-    if (obj.contains(QLatin1String("error"))) {
-        const QJsonObject err = obj.value(QLatin1String("error")).toObject();
+    dom::element id;
+    response.id =
+        reply["id"].get(id) ? QJsonValue(QJsonValue::Undefined) : detail::toQJsonValue(id);
+    dom::element error;
+    if (!reply["error"].get(error)) {
+        const QJsonObject err = detail::toQJsonValue(error).toObject();
         response.ok = false;
         response.fault.code = static_cast<RpcError>(
             err.value(QLatin1String("code")).toInt(static_cast<int>(RpcError::InternalError)));
         response.fault.message = err.value(QLatin1String("message")).toString();
         return true;
     }
-    if (!obj.contains(QLatin1String("result"))) {
-        problem = QStringLiteral("Resposta inválida do servidor de aplicação.");
+    dom::element result;
+    if (reply["result"].get(result)) {
+        problem = invalid;
         return false;
     }
     response.ok = true;
-    response.result = obj.value(QLatin1String("result"));
+    if (packets == PacketForm::Parsed && result.is_object() && !result["fields"].error() &&
+        !result["rows"].error()) {
+        response.result = QJsonValue(QJsonValue::Undefined);
+        response.packet = PacketData(
+            std::make_shared<const detail::PacketPart>(detail::PacketPart{parsed, result}));
+        return true;
+    }
+    response.result = detail::toQJsonValue(result);
     return true;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/PacketData.h"
+
 #include <QByteArray>
 #include <QJsonArray>
 #include <QJsonValue>
@@ -42,9 +44,15 @@ struct RpcResponse
 {
     QJsonValue id;
     bool ok = false;
-    QJsonValue result;
+    QJsonValue result; // undefined when the result stays a parsed packet
+    PacketData packet; // a data packet result, with PacketForm::Parsed
     RpcFault fault;
 };
+
+// How a reply hands over a data packet result ({"fields":..,"rows":..}):
+// as Qt JSON in `result`, or still parsed in `packet`, for the dataset to
+// read without building a QJsonObject of a large packet.
+enum class PacketForm { Json, Parsed };
 
 // Longest id text a request may carry; replies echo it whole.
 constexpr qsizetype MaxIdLength = 256;
@@ -53,7 +61,10 @@ constexpr qsizetype MaxIdLength = 256;
 // false and fills `fault`, and `request.id` holds the id when it could still
 // be read.
 bool parseRequest(const QByteArray &message, RpcRequest &request, RpcFault &fault);
-bool parseResponse(const QByteArray &message, RpcResponse &response, QString &problem);
+// Parses one reply with the strict parser: a reply that is not strict JSON
+// is refused.
+bool parseResponse(const QByteArray &message, RpcResponse &response, QString &problem,
+                   PacketForm packets = PacketForm::Json);
 
 QByteArray encodeRequest(const QJsonValue &id, const QString &method, const QJsonArray &params);
 QByteArray encodeResult(const QJsonValue &id, const QJsonValue &result);

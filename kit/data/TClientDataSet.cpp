@@ -1,15 +1,20 @@
 #include "kit/data/TClientDataSet.h"
 
 #include "kit/core/Consiste.h"
+#include "kit/data/ChangeLog.h"
 #include "kit/data/FilterExpression.h"
+#include "protocol/PacketData.h"
+#include "protocol/PacketReader.h"
+#include "protocol/PacketRows.h"
 
 #include <QHash>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
 
 #include <algorithm>
+
+using kvr::protocol::PacketField;
 
 namespace {
 
@@ -23,24 +28,27 @@ QStringView rowValue(const QString &row, int field, int fieldCount)
     return QStringView(row).mid(fieldCount + begin, end - begin);
 }
 
-QString encodeRow(const std::vector<QString> &values)
+QString encodeRow(const QStringView *values, int count)
 {
-    const int count = int(values.size());
     qsizetype total = 0;
-    for (const QString &v : values)
-        total += v.size();
+    for (int f = 0; f < count; ++f)
+        total += values[f].size();
     QString row(count + total, Qt::Uninitialized);
-    QChar *out = row.data();
-    QChar *text = out + count;
+    QChar *ends = row.data();
+    QChar *text = ends + count;
     int end = 0;
     for (int f = 0; f < count; ++f) {
-        const QString &v = values[size_t(f)];
-        std::copy(v.constBegin(), v.constEnd(), text);
-        text += v.size();
-        end += int(v.size());
-        out[f] = QChar(char16_t(end));
+        text = std::copy(values[f].begin(), values[f].end(), text);
+        end += int(values[f].size());
+        ends[f] = QChar(char16_t(end));
     }
     return row;
+}
+
+QString encodeRow(const std::vector<QString> &values)
+{
+    std::vector<QStringView> views(values.begin(), values.end());
+    return encodeRow(views.data(), int(views.size()));
 }
 
 std::vector<QString> decodeRow(const QString &row, int fieldCount)
@@ -52,51 +60,23 @@ std::vector<QString> decodeRow(const QString &row, int fieldCount)
     return values;
 }
 
+QStringList rowList(const QString &row, int fieldCount)
+{
+    QStringList values;
+    values.reserve(fieldCount);
+    for (int f = 0; f < fieldCount; ++f)
+        values.append(rowValue(row, f, fieldCount).toString());
+    return values;
+}
+
 QString emptyRow(int fieldCount)
 {
     return QString(fieldCount, QChar(char16_t(0)));
 }
 
-// Packet access shared by the QVariantMap and the QJsonObject forms.
-struct PacketField
-{
-    QString name;
-    int size = 0;
-};
-
 [[noreturn]] void packetError(const QString &what)
 {
     throw EKvrError(QStringLiteral("Pacote de dados inválido: %1").arg(what));
-}
-
-QVariantMap asVariantMap(const QVariant &packet, bool &isJson, QJsonObject &json)
-{
-    isJson = false;
-    if (packet.metaType() == QMetaType::fromType<QJsonObject>()) {
-        isJson = true;
-        json = packet.value<QJsonObject>();
-        return {};
-    }
-    if (packet.metaType() == QMetaType::fromType<QJsonValue>()) {
-        isJson = true;
-        json = packet.value<QJsonValue>().toObject();
-        return {};
-    }
-    if (packet.metaType() == QMetaType::fromType<QJsonDocument>()) {
-        isJson = true;
-        json = packet.value<QJsonDocument>().object();
-        return {};
-    }
-    if (packet.metaType() == QMetaType::fromType<QVariantMap>())
-        return packet.toMap();
-    if (packet.metaType() == QMetaType::fromType<QVariantHash>()) {
-        const QVariantHash hash = packet.toHash();
-        QVariantMap map;
-        for (auto it = hash.begin(); it != hash.end(); ++it)
-            map.insert(it.key(), it.value());
-        return map;
-    }
-    packetError(QStringLiteral("não é um pacote de registros"));
 }
 
 } // namespace
@@ -107,13 +87,6 @@ struct TClientDataSet::Private
     {
         QString data;
         int change = -1; // index into changes, -1 when unchanged
-    };
-
-    struct Change
-    {
-        enum class Op { None, Update, Delete, Insert };
-        Op op = Op::None;
-        QString old; // the row as loaded (update, delete)
     };
 
     TClientDataSet *q;
@@ -135,8 +108,7 @@ struct TClientDataSet::Private
     FilterExpression filter;
     bool filtered = false;
 
-    std::vector<Change> changes;
-    int changeCount = 0;
+    ChangeLog changes;
 
     int peekRow = -1; // row read by the fields while a cell's text is built
 
@@ -244,29 +216,6 @@ struct TClientDataSet::Private
         fire(q->AfterScroll);
     }
 
-    void addChange(Row &row, Change::Op op, const QString &old)
-    {
-        Change c;
-        c.op = op;
-        c.old = old;
-        changes.push_back(std::move(c));
-        row.change = int(changes.size()) - 1;
-        ++changeCount;
-    }
-
-    void dropChange(Row &row)
-    {
-        changes[size_t(row.change)].op = Change::Op::None;
-        row.change = -1;
-        --changeCount;
-    }
-
-    void clearChanges()
-    {
-        changes.clear();
-        changeCount = 0;
-    }
-
     // Takes a row out of the view only: it stays held, with its change.
     void hideRow(int visibleIndex)
     {
@@ -289,192 +238,122 @@ struct TClientDataSet::Private
     }
 
     void load(const QVariant &packet);
-    template <typename RowList, typename CellText>
-    void loadRows(const RowList &list, const std::vector<int> &columnOf, int packetWidth,
-                  const std::vector<PacketField> &packetFields, CellText cellText,
-                  std::vector<Row> &out);
+    struct Loader;
+
+    // The one way the held rows are replaced: any edit and every change
+    // dropped, the view rebuilt, the first visible row current.
+    void resetRows(std::vector<Row> newRows, State newState)
+    {
+        q->beginResetModel();
+        rows = std::move(newRows);
+        buffer.clear();
+        modified = false;
+        changes.clear();
+        state = newState;
+        rebuildVisible();
+        if (visible.empty())
+            visible.shrink_to_fit();
+        cur = visible.empty() ? -1 : 0;
+        bof = true;
+        eof = visible.empty();
+        q->endResetModel();
+    }
 };
 
-template <typename RowList, typename CellText>
-void TClientDataSet::Private::loadRows(const RowList &list, const std::vector<int> &columnOf,
-                                       int packetWidth,
-                                       const std::vector<PacketField> &packetFields,
-                                       CellText cellText, std::vector<Row> &out)
+// Takes the rows of a packet as protocol/ reads them, matched by name to the
+// declared fields and checked against their widths.
+struct TClientDataSet::Private::Loader final : kvr::protocol::PacketSink
 {
-    const int n = fieldCount();
-    out.reserve(size_t(list.size()));
-    std::vector<QStringView> cells(static_cast<size_t>(n));
-    std::vector<QString> owned(static_cast<size_t>(n));
-    int rowNumber = 0;
-    for (const auto &item : list) {
-        ++rowNumber;
-        const auto values = cellText.row(item, rowNumber);
-        if (int(values.size()) != packetWidth)
-            packetError(QStringLiteral("a linha %1 tem %2 valores; esperados %3.")
-                            .arg(rowNumber)
-                            .arg(values.size())
-                            .arg(packetWidth));
+    explicit Loader(Private &owner) : d(owner) {}
+
+    void fields(const QList<PacketField> &packetFields, qsizetype rowCount) override
+    {
+        // A dataset without declared fields takes the packet's.
+        if (d.fields.empty())
+            for (const PacketField &f : packetFields)
+                d.q->AddField(f.name, std::max(f.size, 1));
+        names.clear();
+        columnOf.assign(d.fields.size(), -1);
+        for (qsizetype c = 0; c < packetFields.size(); ++c) {
+            names.append(packetFields.at(c).name);
+            const int f = d.resolve(packetFields.at(c).name);
+            if (f >= 0)
+                columnOf[size_t(f)] = int(c);
+        }
+        for (size_t f = 0; f < d.fields.size(); ++f)
+            if (columnOf[f] < 0)
+                packetError(QStringLiteral("falta o campo %1.").arg(d.fields[f]->FieldName()));
+        sizes.clear();
+        for (const auto &f : d.fields)
+            sizes.push_back(f->Size());
+        rows.reserve(size_t(rowCount));
+    }
+
+    void row(const QStringView *values) override
+    {
+        ++number;
+        const int n = d.fieldCount();
         qsizetype total = 0;
         for (int f = 0; f < n; ++f) {
             const int column = columnOf[size_t(f)];
-            const QStringView text = cellText.cell(values, column, owned[size_t(f)], rowNumber);
-            if (text.size() > fields[size_t(f)]->Size())
-                packetError(QStringLiteral("o valor \"%1\" da linha %2 excede o tamanho %3 do "
-                                           "campo %4.")
-                                .arg(text.toString())
-                                .arg(rowNumber)
-                                .arg(fields[size_t(f)]->Size())
-                                .arg(packetFields[size_t(column)].name));
-            cells[size_t(f)] = text;
+            const QStringView text = values[column];
+            if (!kvr::protocol::rows::fits(text, sizes[size_t(f)]))
+                packetError(
+                    kvr::protocol::rows::tooLong(kvr::protocol::rows::Row, number, text,
+                                                 PacketField{names.at(column), sizes[size_t(f)]}));
             total += text.size();
         }
+        // Offsets are held in one UTF-16 unit each.
+        if (total > 0xFFFF)
+            packetError(QStringLiteral("a linha %1 é longa demais.").arg(number));
         QString data(n + total, Qt::Uninitialized);
         QChar *ends = data.data();
         QChar *text = ends + n;
-        int end = 0;
         for (int f = 0; f < n; ++f) {
-            const QStringView v = cells[size_t(f)];
-            std::copy(v.begin(), v.end(), text);
-            text += v.size();
-            end += int(v.size());
-            ends[f] = QChar(char16_t(end));
+            const QStringView v = values[columnOf[size_t(f)]];
+            text = std::copy(v.begin(), v.end(), text);
+            ends[f] = QChar(char16_t(text - (ends + n)));
         }
-        out.push_back(Row{std::move(data), -1});
+        rows.push_back(Row{std::move(data), -1});
     }
-}
 
-namespace {
-
-// Reads rows of a QVariantList packet without copying the strings.
-struct VariantCells
-{
-    const QVariantList &row(const QVariant &item, int rowNumber) const
-    {
-        if (item.metaType() != QMetaType::fromType<QVariantList>())
-            packetError(QStringLiteral("a linha %1 não é uma lista de valores.").arg(rowNumber));
-        return *static_cast<const QVariantList *>(item.constData());
-    }
-    QStringView cell(const QVariantList &values, int column, QString &owned, int rowNumber) const
-    {
-        const QVariant &v = values.at(column);
-        if (v.metaType() == QMetaType::fromType<QString>())
-            return *static_cast<const QString *>(v.constData());
-        if (!v.isValid() || v.isNull())
-            return {};
-        if (!v.canConvert<QString>())
-            packetError(QStringLiteral("a linha %1 tem um valor que não é texto.").arg(rowNumber));
-        owned = v.toString();
-        return owned;
-    }
+    Private &d;
+    QStringList names;
+    std::vector<int> columnOf;
+    std::vector<int> sizes;
+    std::vector<Row> rows;
+    qsizetype number = 0;
 };
-
-struct JsonCells
-{
-    QJsonArray row(const QJsonValue &item, int rowNumber) const
-    {
-        if (!item.isArray())
-            packetError(QStringLiteral("a linha %1 não é uma lista de valores.").arg(rowNumber));
-        return item.toArray();
-    }
-    QStringView cell(const QJsonArray &values, int column, QString &owned, int rowNumber) const
-    {
-        const QJsonValue v = values.at(column);
-        if (v.isString())
-            owned = v.toString();
-        else if (v.isNull() || v.isUndefined())
-            owned.clear();
-        else
-            packetError(QStringLiteral("a linha %1 tem um valor que não é texto.").arg(rowNumber));
-        return owned;
-    }
-};
-
-QVariantMap asObject(const QVariant &item)
-{
-    return item.toMap();
-}
-
-QJsonObject asObject(const QJsonValue &item)
-{
-    return item.toObject();
-}
-
-// Field list of a packet, given as variants or as JSON.
-template <typename List> std::vector<PacketField> readFields(const List &list)
-{
-    std::vector<PacketField> out;
-    for (const auto &item : list) {
-        const auto m = asObject(item);
-        PacketField f;
-        f.name = m.value(QStringLiteral("name")).toString();
-        f.size = m.value(QStringLiteral("size")).toInt();
-        if (f.name.isEmpty())
-            packetError(QStringLiteral("campo sem nome."));
-        out.push_back(f);
-    }
-    return out;
-}
-
-} // namespace
 
 void TClientDataSet::Private::load(const QVariant &packet)
 {
-    bool isJson = false;
-    QJsonObject json;
-    const QVariantMap map = asVariantMap(packet, isJson, json);
-    const QString fieldsKey = QStringLiteral("fields");
-    const QString rowsKey = QStringLiteral("rows");
+    using namespace kvr::protocol;
+    Loader loader(*this);
+    QString problem;
+    bool read = false;
+    const QMetaType type = packet.metaType();
+    if (type == QMetaType::fromType<PacketData>())
+        read = readPacket(*static_cast<const PacketData *>(packet.constData()), loader, problem);
+    else if (type == QMetaType::fromType<QJsonObject>())
+        read = readPacket(*static_cast<const QJsonObject *>(packet.constData()), loader, problem);
+    else if (type == QMetaType::fromType<QJsonValue>())
+        read = readPacket(packet.value<QJsonValue>().toObject(), loader, problem);
+    else if (type == QMetaType::fromType<QJsonDocument>())
+        read = readPacket(packet.value<QJsonDocument>().object(), loader, problem);
+    else if (type == QMetaType::fromType<QVariantMap>())
+        read = readPacket(*static_cast<const QVariantMap *>(packet.constData()), loader, problem);
+    else if (type == QMetaType::fromType<QVariantHash>()) {
+        const QVariantHash hash = packet.toHash();
+        QVariantMap map;
+        for (auto it = hash.begin(); it != hash.end(); ++it)
+            map.insert(it.key(), it.value());
+        read = readPacket(map, loader, problem);
+    } else
+        packetError(QStringLiteral("não é um pacote de registros."));
+    if (!read)
+        throw EKvrError(problem);
 
-    const bool hasFields =
-        isJson ? json.value(fieldsKey).isArray() : map.value(fieldsKey).canConvert<QVariantList>();
-    if (!hasFields)
-        packetError(QStringLiteral("falta a lista de campos."));
-    const std::vector<PacketField> packetFields = isJson
-                                                      ? readFields(json.value(fieldsKey).toArray())
-                                                      : readFields(map.value(fieldsKey).toList());
-
-    // A dataset without declared fields takes the packet's.
-    if (fields.empty())
-        for (const PacketField &f : packetFields)
-            q->AddField(f.name, std::max(f.size, 1));
-
-    std::vector<int> columnOf(fields.size(), -1);
-    for (size_t c = 0; c < packetFields.size(); ++c) {
-        const int f = resolve(packetFields[c].name);
-        if (f >= 0)
-            columnOf[size_t(f)] = int(c);
-    }
-    for (size_t f = 0; f < fields.size(); ++f)
-        if (columnOf[f] < 0)
-            packetError(QStringLiteral("falta o campo %1.").arg(fields[f]->FieldName()));
-
-    std::vector<Row> loaded;
-    const int width = int(packetFields.size());
-    if (isJson) {
-        const QJsonValue list = json.value(rowsKey);
-        if (!list.isUndefined() && !list.isNull() && !list.isArray())
-            packetError(QStringLiteral("a lista de linhas não é uma lista."));
-        loadRows(list.toArray(), columnOf, width, packetFields, JsonCells{}, loaded);
-    } else {
-        const QVariant list = map.value(rowsKey);
-        if (list.isValid() && list.metaType() != QMetaType::fromType<QVariantList>())
-            packetError(QStringLiteral("a lista de linhas não é uma lista."));
-        const QVariantList rowList =
-            list.isValid() ? *static_cast<const QVariantList *>(list.constData()) : QVariantList();
-        loadRows(rowList, columnOf, width, packetFields, VariantCells{}, loaded);
-    }
-
-    q->beginResetModel();
-    rows = std::move(loaded);
-    buffer.clear();
-    modified = false;
-    clearChanges();
-    state = State::Browse;
-    rebuildVisible();
-    cur = visible.empty() ? -1 : 0;
-    bof = true;
-    eof = visible.empty();
-    q->endResetModel();
+    resetRows(std::move(loader.rows), State::Browse);
     Q_EMIT q->stateChanged(state);
     Q_EMIT q->currentChanged(cur);
     fire(q->AfterScroll);
@@ -553,16 +432,7 @@ void TClientDataSet::CreateDataSet()
 {
     if (d->fields.empty())
         throw EKvrError(QStringLiteral("O conjunto de dados não tem campos definidos."));
-    beginResetModel();
-    d->rows.clear();
-    d->visible.clear();
-    d->buffer.clear();
-    d->modified = false;
-    d->clearChanges();
-    d->cur = -1;
-    d->bof = d->eof = true;
-    d->state = State::Browse;
-    endResetModel();
+    d->resetRows({}, State::Browse);
     Q_EMIT stateChanged(d->state);
     Q_EMIT currentChanged(d->cur);
     d->fire(AfterScroll);
@@ -572,16 +442,7 @@ void TClientDataSet::EmptyDataSet()
 {
     d->requireActive();
     const bool wasEditing = d->editing();
-    beginResetModel();
-    d->rows.clear();
-    d->visible.clear();
-    d->buffer.clear();
-    d->modified = false;
-    d->clearChanges();
-    d->cur = -1;
-    d->bof = d->eof = true;
-    d->state = State::Browse;
-    endResetModel();
+    d->resetRows({}, State::Browse);
     if (wasEditing)
         Q_EMIT stateChanged(d->state);
     Q_EMIT currentChanged(d->cur);
@@ -592,18 +453,7 @@ void TClientDataSet::Close()
 {
     if (d->state == State::Inactive)
         return;
-    beginResetModel();
-    d->rows.clear();
-    d->rows.shrink_to_fit();
-    d->visible.clear();
-    d->visible.shrink_to_fit();
-    d->buffer.clear();
-    d->modified = false;
-    d->clearChanges();
-    d->cur = -1;
-    d->bof = d->eof = true;
-    d->state = State::Inactive;
-    endResetModel();
+    d->resetRows({}, State::Inactive);
     Q_EMIT stateChanged(d->state);
     Q_EMIT currentChanged(d->cur);
 }
@@ -841,16 +691,7 @@ void TClientDataSet::Post()
     const int row = d->curRow();
     Private::Row &r = d->rows[size_t(row)];
     QString posted = encodeRow(d->buffer);
-    if (d->state == State::Insert) {
-        if (r.change < 0)
-            d->addChange(r, Private::Change::Op::Insert, QString());
-    } else if (r.change < 0) {
-        if (posted != r.data)
-            d->addChange(r, Private::Change::Op::Update, r.data);
-    } else if (d->changes[size_t(r.change)].op == Private::Change::Op::Update &&
-               d->changes[size_t(r.change)].old == posted) {
-        d->dropChange(r); // edited back to what was loaded
-    }
+    d->changes.posted(r.change, d->state == State::Insert, r.data, posted);
     r.data = std::move(posted);
     d->buffer.clear();
     d->modified = false;
@@ -905,13 +746,7 @@ void TClientDataSet::Delete()
 
     const int visibleIndex = d->cur;
     Private::Row &r = d->rows[size_t(d->curRow())];
-    if (r.change < 0) {
-        d->addChange(r, Private::Change::Op::Delete, r.data);
-    } else if (d->changes[size_t(r.change)].op == Private::Change::Op::Insert) {
-        d->dropChange(r);
-    } else {
-        d->changes[size_t(r.change)].op = Private::Change::Op::Delete; // old stays as loaded
-    }
+    d->changes.deleted(r.change, r.data);
     const bool wasEditing = d->editing();
     d->buffer.clear();
     d->modified = false;
@@ -929,59 +764,43 @@ void TClientDataSet::Delete()
 
 int TClientDataSet::ChangeCount() const
 {
-    return d->changeCount;
+    return d->changes.count();
 }
 
 QVariant TClientDataSet::Delta() const
 {
+    using kvr::protocol::DeltaChange;
     d->requireActive();
     const int n = d->fieldCount();
-    QVariantList fieldList;
+    kvr::protocol::Delta delta;
     for (const auto &f : d->fields)
-        fieldList.append(QVariantMap{{QStringLiteral("name"), f->FieldName()},
-                                     {QStringLiteral("size"), f->Size()}});
+        delta.fields.append({f->FieldName(), f->Size()});
 
     // Which stored row carries each live change.
-    std::vector<int> rowOf(d->changes.size(), -1);
-    if (d->changeCount > 0)
+    const std::vector<ChangeLog::Change> &log = d->changes.changes();
+    std::vector<int> rowOf(log.size(), -1);
+    if (d->changes.count() > 0)
         for (size_t i = 0; i < d->rows.size(); ++i)
             if (d->rows[i].change >= 0)
                 rowOf[size_t(d->rows[i].change)] = int(i);
+    const auto now = [&](size_t change) { return rowList(d->rows[size_t(rowOf[change])].data, n); };
 
-    auto toList = [n](const QString &row) {
-        QVariantList values;
-        values.reserve(n);
-        for (int f = 0; f < n; ++f)
-            values.append(rowValue(row, f, n).toString());
-        return values;
-    };
-
-    QVariantList changeList;
-    using Op = Private::Change::Op;
-    for (size_t i = 0; i < d->changes.size(); ++i) {
-        const Private::Change &c = d->changes[i];
-        QVariantMap entry;
-        switch (c.op) {
-        case Op::None:
-            continue;
-        case Op::Update:
-            entry.insert(QStringLiteral("op"), QStringLiteral("update"));
-            entry.insert(QStringLiteral("old"), toList(c.old));
-            entry.insert(QStringLiteral("new"), toList(d->rows[size_t(rowOf[i])].data));
+    for (size_t i = 0; i < log.size(); ++i) {
+        switch (log[i].op) {
+        case ChangeLog::Op::None:
             break;
-        case Op::Delete:
-            entry.insert(QStringLiteral("op"), QStringLiteral("delete"));
-            entry.insert(QStringLiteral("old"), toList(c.old));
+        case ChangeLog::Op::Update:
+            delta.changes.append({DeltaChange::Op::Update, rowList(log[i].old, n), now(i)});
             break;
-        case Op::Insert:
-            entry.insert(QStringLiteral("op"), QStringLiteral("insert"));
-            entry.insert(QStringLiteral("new"), toList(d->rows[size_t(rowOf[i])].data));
+        case ChangeLog::Op::Delete:
+            delta.changes.append({DeltaChange::Op::Delete, rowList(log[i].old, n), {}});
+            break;
+        case ChangeLog::Op::Insert:
+            delta.changes.append({DeltaChange::Op::Insert, {}, now(i)});
             break;
         }
-        changeList.append(entry);
     }
-    return QVariantMap{{QStringLiteral("fields"), fieldList},
-                       {QStringLiteral("changes"), changeList}};
+    return QVariant(kvr::protocol::deltaToJson(delta));
 }
 
 QString TClientDataSet::Value(int visibleRow, int fieldIndex) const

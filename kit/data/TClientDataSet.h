@@ -38,7 +38,9 @@ public:
     TField *FieldByName(const QString &name) const; // EKvrError when unknown
     TField *FindField(const QString &name) const;   // nullptr when unknown
 
-    // Loading. SetData accepts a packet as QVariantMap or QJsonObject, matches
+    // Loading. SetData accepts a packet as a connection returns it (a parsed
+    // kvr::protocol::PacketData), a QJsonObject or a QVariantMap, read by
+    // protocol/ as the wire defines it (widths in characters), matches
     // its fields to the declared ones by name (undeclared packet fields are
     // ignored; a declared field missing from the packet is an error), opens
     // the dataset in browse state on the first visible row and empties the
@@ -92,7 +94,8 @@ public:
     void Delete();
 
     // Change log: one change per loaded row changed or deleted since the
-    // last load. Delta() is a packet {"fields","changes"} as a QVariantMap:
+    // last load. Delta() is a packet {"fields","changes"} as a QJsonObject
+    // (toMap() converts), written by protocol/:
     // {"op":"update","old","new"}, {"op":"delete","old"} with old = the row
     // as loaded, and {"op":"insert","new"} for a posted new row. A row edited
     // back to what was loaded has no change. SetData, EmptyDataSet and Close

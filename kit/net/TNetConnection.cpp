@@ -125,6 +125,24 @@ bool isFailure(const QVariant &result)
     return result.metaType() == QMetaType::fromType<TServerError>();
 }
 
+// A packet of more rows than this stays as the strict parser read it.
+constexpr qsizetype LargePacketRows = 1000;
+
+// A reply's result as callers take it. A large data packet stays parsed, for
+// the dataset to read in one pass: building a QJsonObject of it is where the
+// time went (it still converts to QJsonObject and QVariantMap on demand). Any
+// other object is a QJsonObject, as callers have always had it, the rest
+// plain variants.
+QVariant resultOf(const RpcResponse &reply)
+{
+    if (!reply.packet.isNull())
+        return reply.packet.rowCount() > LargePacketRows
+                   ? QVariant::fromValue(reply.packet)
+                   : QVariant::fromValue(reply.packet.toJsonObject());
+    return reply.result.isObject() ? QVariant::fromValue(reply.result.toObject())
+                                   : reply.result.toVariant();
+}
+
 } // namespace
 
 QVariant TServerObject::Call(const QString &method, const QVariantList &args) const
@@ -387,7 +405,8 @@ QVariant TNetConnection::exchange(const QString &fullName, const QString &method
         while (d->framer.hasMessage() && outcome == Outcome::Waiting) {
             RpcResponse response;
             QString problem;
-            if (!kvr::protocol::parseResponse(d->framer.takeMessage(), response, problem)) {
+            if (!kvr::protocol::parseResponse(d->framer.takeMessage(), response, problem,
+                                              kvr::protocol::PacketForm::Parsed)) {
                 outcome = Outcome::BadReply;
                 loop.quit();
                 return;
@@ -432,12 +451,8 @@ QVariant TNetConnection::exchange(const QString &fullName, const QString &method
 
     switch (outcome) {
     case Outcome::Replied:
-        if (reply.ok) {
-            // A packet stays a JSON object: the dataset reads it as it is,
-            // which spares converting every value of a large packet.
-            return reply.result.isObject() ? QVariant::fromValue(reply.result.toObject())
-                                           : reply.result.toVariant();
-        }
+        if (reply.ok)
+            return resultOf(reply);
         if (reply.fault.code == RpcError::AccessDenied)
             return denied();
         return fail(reply.fault.code, reply.fault.message);

@@ -26,9 +26,10 @@ private:
 
 // One socket connection to the application server. Calls are synchronous:
 // while one waits, user input is held back but painting (the busy animation)
-// goes on. A result is the reply's value as a QVariant (a packet is a
-// QJsonObject, which TClientDataSet::SetData takes and toMap() converts; an
-// array is a QVariantList). A failure (server error, no
+// goes on. A result is the reply's value as a QVariant (an object is a
+// QJsonObject, an array a QVariantList; a data packet of over 1,000 rows is
+// a parsed kvr::protocol::PacketData, which TClientDataSet::SetData reads in
+// one pass and value<QJsonObject>() or toMap() convert). A failure (server error, no
 // connection, bad reply) comes back as a QVariant holding TServerError when
 // ThrowException is false, and is raised as EKvrError when it is true.
 // With a token the connection sends kvr.auth first on every (re)connect; with

@@ -1,11 +1,67 @@
 #include "server/rdm/RuleRepository.h"
 
+#include "server/common/AppError.h"
+#include "server/common/ServerLog.h"
 #include "server/rdm/RuleRecord.h"
 #include "server/storage/Storage.h"
+
+#include <QScopeGuard>
+#include <QSqlDriver>
+
+#include <sqlite3.h>
 
 namespace kvr::server {
 
 using R = RuleRecord;
+
+namespace {
+
+// The SQLite connection under a query of the QSQLITE driver, else nullptr.
+sqlite3 *sqliteHandle(const QSqlQuery &query)
+{
+    const QVariant handle = query.driver() ? query.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
+
+// Reads the rows with SQLite's own calls: its UTF-8 goes into the packet as it
+// is, with no QVariant or QString per value, which is most of the time of the
+// largest reply.
+void writeSqliteRows(sqlite3 *db, const QString &sql, const QString &tax,
+                     protocol::PacketWriter &writer)
+{
+    const auto failed = [db](const char *step) {
+        qCWarning(lcServer) << "reading rules failed at" << step << ":" << sqlite3_errmsg(db);
+        return AppError(protocol::RpcError::Database,
+                        QStringLiteral("Falha no banco de dados ao ler as consistências."));
+    };
+    const QByteArray text = sql.toUtf8();
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &statement, nullptr) !=
+        SQLITE_OK)
+        throw failed("prepare");
+    const auto finalize = qScopeGuard([statement] { sqlite3_finalize(statement); });
+    const QByteArray code = tax.toUtf8();
+    if (sqlite3_bind_text(statement, 1, code.constData(), int(code.size()), SQLITE_TRANSIENT) !=
+        SQLITE_OK)
+        throw failed("bind");
+    constexpr int Stored = R::FieldCount - 1;
+    int step;
+    while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+        writer.beginRow();
+        writer.addUtf8("", 0); // IDMARCADO
+        for (int i = 0; i < Stored; ++i) {
+            const auto *value = reinterpret_cast<const char *>(sqlite3_column_text(statement, i));
+            writer.addUtf8(value ? value : "", sqlite3_column_bytes(statement, i));
+        }
+        writer.endRow();
+    }
+    if (step != SQLITE_DONE)
+        throw failed("step");
+}
+
+} // namespace
 
 QString RuleRepository::formatNumber(qint64 number)
 {
@@ -24,9 +80,14 @@ QStringList RuleRepository::readRow(QSqlQuery &query) const
 
 void RuleRepository::writeOfTax(const QString &tax, protocol::PacketWriter &writer)
 {
-    QSqlQuery &query = m_storage.prepared(
+    static const QString sql =
         QStringLiteral("SELECT %1 FROM consistencia WHERE cdimposto = ? ORDER BY nrseqconsiste")
-            .arg(R::storedColumns()));
+            .arg(R::storedColumns());
+    QSqlQuery &query = m_storage.prepared(sql);
+    if (sqlite3 *db = sqliteHandle(query)) {
+        writeSqliteRows(db, sql, tax, writer);
+        return;
+    }
     query.addBindValue(Storage::text(tax));
     m_storage.run(query);
     while (query.next()) {

@@ -23,7 +23,8 @@ public:
 
     // Appends every rule of the tax, in number order, to a packet being
     // written: straight from the query, as the largest reply has no time for
-    // a copy of each row.
+    // a copy of each row; on SQLite through its own calls on the driver's
+    // connection.
     void writeOfTax(const QString &tax, protocol::PacketWriter &writer);
     std::optional<QStringList> find(const QString &number);
     std::optional<QStringList> findOfTax(const QString &tax, const QString &number);

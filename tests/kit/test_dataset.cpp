@@ -1,6 +1,7 @@
 #include "kit/core/Consiste.h"
 #include "kit/data/TClientDataSet.h"
 #include "kit/data/TDataSource.h"
+#include "protocol/PacketData.h"
 #include "protocol/RuleRecord.h"
 
 #include <QAbstractItemModelTester>
@@ -132,6 +133,36 @@ TEST_F(DataSetTest, LoadsAJsonObjectPacket)
     ds.Last();
     EXPECT_EQ(nr(), "0000000005");
     EXPECT_EQ(f("IDBLOQADMI")->AsString(), "B");
+}
+
+// However a packet arrives, it loads alike; widths count characters.
+TEST_F(DataSetTest, LoadsEveryFormOfAPacketAlike)
+{
+    const QString emoji = QString::fromUtf8("\xf0\x9f\x98\x80"); // two UTF-16 units
+    QList<QStringList> rows = fiveRules();
+    rows[4][13] = emoji.repeated(250); // DSCONSISTENCIA, 250 characters
+    const QVariantMap map = packet(rows);
+    const QJsonObject json = QJsonObject::fromVariantMap(map);
+    const QByteArray text = QJsonDocument(json).toJson(QJsonDocument::Compact);
+    const QVariant forms[] = {map, json,
+                              QVariant::fromValue(kvr::protocol::PacketData::fromJson(text))};
+    for (const QVariant &form : forms) {
+        TClientDataSet loaded;
+        declareRuleFields(loaded);
+        loaded.SetData(form);
+        ASSERT_EQ(loaded.RecordCount(), 5) << form.typeName();
+        for (int r = 0; r < 5; ++r)
+            for (int f = 0; f < 18; ++f)
+                EXPECT_EQ(loaded.Value(r, f), rows[r][f])
+                    << form.typeName() << " " << r << "/" << f;
+    }
+
+    rows[4][13] += QStringLiteral("x");
+    TClientDataSet refused;
+    declareRuleFields(refused);
+    EXPECT_THROW(refused.SetData(QVariant::fromValue(kvr::protocol::PacketData::fromJson(
+                     QJsonDocument(QJsonObject::fromVariantMap(packet(rows))).toJson()))),
+                 EKvrError);
 }
 
 TEST_F(DataSetTest, MatchesPacketFieldsByNameAndIgnoresUndeclaredOnes)

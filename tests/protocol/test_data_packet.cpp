@@ -32,13 +32,36 @@ TEST_P(Texts, PacketWriterOutputReadsBackAsWritten)
     writer.addValue(u"02");
     writer.addValue(QStringView());
     writer.endRow();
+    // The same text as a database's UTF-8.
+    const QByteArray utf8 = GetParam().left(30).toUtf8();
+    writer.beginRow();
+    writer.addUtf8("03", 2);
+    writer.addUtf8(utf8.constData(), utf8.size());
+    writer.endRow();
     DataPacket packet;
     QString problem;
     ASSERT_TRUE(packetFromJson(parse(writer.finish()), packet, problem)) << problem.toStdString();
     EXPECT_EQ(packet.fields, fields);
-    ASSERT_EQ(packet.rows.size(), 2u);
+    ASSERT_EQ(packet.rows.size(), 3u);
     EXPECT_EQ(packet.rows.at(0).at(1), GetParam().left(30));
     EXPECT_EQ(packet.rows.at(1), (QStringList{QStringLiteral("02"), QString()}));
+    EXPECT_EQ(packet.rows.at(2), (QStringList{QStringLiteral("03"), GetParam().left(30)}));
+}
+
+TEST(DataPacket, Utf8ThatIsNotValidReadsAsQtReadsIt)
+{
+    for (const QByteArray &bad :
+         {QByteArray("a\xff b"), QByteArray("\xc3"), QByteArray("\xed\xa0\x80")}) {
+        PacketWriter writer({{QStringLiteral("A"), 9}});
+        writer.beginRow();
+        writer.addUtf8(bad.constData(), bad.size());
+        writer.endRow();
+        DataPacket packet;
+        QString problem;
+        ASSERT_TRUE(packetFromJson(parse(writer.finish()), packet, problem))
+            << problem.toStdString();
+        EXPECT_EQ(packet.rows.at(0).at(0), QString::fromUtf8(bad));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Escaping, Texts,

@@ -1,0 +1,43 @@
+#pragma once
+
+// Internal to protocol/: the strict parser's document, shared by the packet
+// handle and the reply reader. Included only by protocol's own sources, so
+// that nobody else compiles the parser's large header.
+#include <QByteArray>
+#include <QJsonValue>
+#include <QList>
+#include <QString>
+
+#include <simdjson.h>
+
+#include <memory>
+
+namespace kvr::protocol::detail {
+
+// A text parsed once; elements taken from `root` stay valid while it lives.
+struct ParsedJson
+{
+    simdjson::dom::parser parser;
+    simdjson::dom::element root;
+};
+
+// A packet inside a parsed text (a reply's result, or the whole text).
+struct PacketPart
+{
+    std::shared_ptr<ParsedJson> document;
+    simdjson::dom::element element;
+};
+
+// Parses `text` strictly (RFC 8259, UTF-8); nullptr and `problem` when it is
+// not JSON.
+std::shared_ptr<ParsedJson> parseJson(const QByteArray &text, QString &problem);
+
+QString toQString(std::string_view utf8);
+// Characters (code points) of a valid UTF-8 text.
+qsizetype utf8Characters(std::string_view utf8);
+// Writes valid UTF-8 as UTF-16 at `out`; returns the end. `out` must hold
+// utf8.size() units.
+char16_t *utf8ToUtf16(std::string_view utf8, char16_t *out);
+QJsonValue toQJsonValue(simdjson::dom::element element);
+
+} // namespace kvr::protocol::detail
