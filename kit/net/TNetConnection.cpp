@@ -161,6 +161,7 @@ struct TNetConnection::Private
     std::optional<TConnectionSecurity> ownSecurity;
     TConnectionSecurity security; // of the current connection
     bool authPending = false;
+    bool answered = false; // the current connection has had a reply
     LineFramer framer;
     qint64 nextId = 0;
     bool calling = false;
@@ -263,6 +264,7 @@ void TNetConnection::connectSocket()
 {
     d->security = Security();
     d->authPending = false;
+    d->answered = false;
     if (d->security.tls && !QSslSocket::supportsSsl()) {
         d->connectProblem = QStringLiteral("TLS não está disponível nesta instalação");
         return;
@@ -419,6 +421,7 @@ QVariant TNetConnection::exchange(const QString &fullName, const QString &method
             if (!ours)
                 continue;
             reply = response;
+            d->answered = true;
             outcome = Outcome::Replied;
             loop.quit();
         }
@@ -457,7 +460,11 @@ QVariant TNetConnection::exchange(const QString &fullName, const QString &method
             return denied();
         return fail(reply.fault.code, reply.fault.message);
     case Outcome::Dropped: {
-        const QString why = socketProblem(d->socket);
+        QString why = socketProblem(d->socket);
+        // A TLS server drops a plain client at its first line, unanswered.
+        if (!d->security.tls && !d->answered)
+            why += QStringLiteral(" (se o servidor de aplicação usa TLS, informe --tls-ca ou "
+                                  "--tls)");
         SetConnected(false);
         return fail(RpcError::Transport,
                     QStringLiteral("A conexão com o servidor de aplicação em %1 foi interrompida "

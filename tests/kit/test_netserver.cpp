@@ -159,7 +159,7 @@ TEST(RealSecuredServer, TokenAndCertificateEndToEnd)
         {"no token", "", true, "ca.pem", "o servidor exige um token de acesso"},
         {"untrusted certificate", "segredo-do-servidor", true, "other-ca.pem",
          "autoridade certificadora confiável"},
-        {"plain client", "segredo-do-servidor", false, "", "o servidor encerrou a conexão"},
+        {"plain client", "segredo-do-servidor", false, "", "usa TLS, informe --tls-ca"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
