@@ -141,7 +141,7 @@ int main(int argc, char **argv)
             const QVariant packet =
                 screen->netConsistencia->Call(QStringLiteral("getConsistencias"), {tax});
             const qint64 getNs = timer.nsecsElapsed();
-            if (packet.metaType() != QMetaType::fromType<QJsonObject>()) {
+            if (!packet.isValid() || packet.metaType() == QMetaType::fromType<TServerError>()) {
                 std::fprintf(stderr, "getConsistencias failed\n");
                 return 1;
             }
