@@ -192,8 +192,7 @@ TEST(ClientProgram, HelpListsTheOptionsAndExits)
 // the command line or the settings named it.
 TEST(ClientProgram, UnusableSecurityFileStopsIt)
 {
-    const QString notPem =
-        env("KVR_SOURCE_DIR") + QStringLiteral("/tests/data/tls/make-certs.sh");
+    const QString notPem = env("KVR_SOURCE_DIR") + QStringLiteral("/tests/data/tls/make-certs.sh");
     const QList<std::pair<QStringList, QString>> cases{
         {{QStringLiteral("--tls-ca"), notPem},
          QStringLiteral("O arquivo de autoridade certificadora \"%1\" não contém um certificado "
