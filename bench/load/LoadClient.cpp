@@ -32,8 +32,9 @@ LoadClient::LoadClient(int index, const LoadPlan &plan, QStringList ownCfops)
 
 void LoadClient::run(const QString &host, quint16 port, const QDeadlineTimer &deadline)
 {
-    m_rpc = std::make_unique<LineRpc>();
-    if (!m_rpc->connectTo(host, port)) {
+    m_rpc = std::make_unique<test::RpcClient>();
+    m_rpc->setTimeoutMs(AnswerTimeoutMs);
+    if (!m_rpc->connectTo(port, host)) {
         m_record.faults.append(
             QStringLiteral("client %1: cannot connect: %2").arg(m_index).arg(m_rpc->errorText()));
         m_rpc.reset();
@@ -100,23 +101,27 @@ void LoadClient::readCfop()
             QStringLiteral("client %1: getVdCFOP did not find CFOP %2").arg(m_index).arg(cfop));
 }
 
-void LoadClient::loadShared()
+bool LoadClient::readRules(const QString &tax, protocol::DataPacket &packet)
 {
     const QString method = QStringLiteral("getConsistencias");
-    const RpcResponse response = timed(method, {Space::SharedTax});
+    const RpcResponse response = timed(method, {tax});
     if (!expect(response, method))
-        return;
-    protocol::DataPacket packet;
+        return false;
     QString problem;
-    if (!protocol::packetFromJson(response.result.toObject(), packet, problem)) {
-        m_record.faults.append(QStringLiteral("client %1: %2").arg(m_index).arg(problem));
-        return;
-    }
-    if (packet.fields != R::fields()) {
-        m_record.faults.append(QStringLiteral("client %1: rules not in record order").arg(m_index));
+    if (!protocol::packetFromJson(response.result.toObject(), packet, problem) ||
+        packet.fields != R::fields()) {
+        m_record.faults.append(QStringLiteral("client %1: unreadable rules").arg(m_index));
         m_broken = true;
-        return;
+        return false;
     }
+    return true;
+}
+
+void LoadClient::loadShared()
+{
+    protocol::DataPacket packet;
+    if (!readRules(Space::SharedTax, packet))
+        return;
     m_shared.clear();
     for (const QStringList &row : packet.rows)
         if (m_plan.sharedStart.contains(row.at(R::NRSEQCONSISTE)))
@@ -207,18 +212,9 @@ void LoadClient::insertOwn()
 
 void LoadClient::loadOwn()
 {
-    const QString method = QStringLiteral("getConsistencias");
-    const RpcResponse response = timed(method, {Space::OwnTax});
-    if (!expect(response, method))
-        return;
     protocol::DataPacket packet;
-    QString problem;
-    if (!protocol::packetFromJson(response.result.toObject(), packet, problem) ||
-        packet.fields != R::fields()) {
-        m_record.faults.append(QStringLiteral("client %1: unreadable rules").arg(m_index));
-        m_broken = true;
+    if (!readRules(Space::OwnTax, packet))
         return;
-    }
     m_ownNumbers.clear();
     for (const QStringList &row : packet.rows)
         if (row.value(R::CDFISCAL) == Space::OwnFiscal && row.value(R::IDBLOQADMI) == Space::Flag &&

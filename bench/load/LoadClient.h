@@ -1,8 +1,8 @@
 #pragma once
 
-#include "bench/load/LineRpc.h"
 #include "bench/load/LoadPlan.h"
 #include "protocol/DataPacket.h"
+#include "tests/common/RpcClient.h"
 
 #include <QDeadlineTimer>
 #include <QHash>
@@ -30,6 +30,9 @@ private:
 
     void readTax();
     void readCfop();
+    // The rules of `tax` in record order; false (the client then stops) when
+    // they cannot be read.
+    bool readRules(const QString &tax, protocol::DataPacket &packet);
     void loadShared();
     void editShared();
     void insertOwn();
@@ -39,7 +42,7 @@ private:
     int m_index;
     const LoadPlan &m_plan;
     ClientRecord m_record;
-    std::unique_ptr<LineRpc> m_rpc; // made on the thread that runs the client
+    std::unique_ptr<test::RpcClient> m_rpc; // made on the thread that runs the client
     QRandomGenerator m_random;
     bool m_broken = false;
 

@@ -10,6 +10,9 @@
 
 namespace kvr::load {
 
+// Long enough for a large read behind a writer on a busy machine.
+constexpr int AnswerTimeoutMs = 120000;
+
 // Where the load writes. Each client creates and changes its own rules of
 // one tax, on CFOPs no other client uses, so every outcome is its own to
 // check; all clients edit the descriptions of one set of shared rules of

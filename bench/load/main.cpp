@@ -1,12 +1,12 @@
 // kvr-load: N clients with a mixed load against one or more app servers,
 // then a check that every acknowledged change is stored once.
-#include "bench/load/LineRpc.h"
 #include "bench/load/LoadCheck.h"
 #include "bench/load/LoadClient.h"
 #include "bench/load/LoadPlan.h"
 #include "platform/HostPort.h"
 #include "protocol/CstTable.h"
 #include "protocol/RuleRecord.h"
+#include "tests/common/RpcClient.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -25,7 +25,7 @@ using R = protocol::RuleRecord;
 
 namespace {
 
-bool fetch(LineRpc &rpc, const QString &method, const QJsonArray &params,
+bool fetch(test::RpcClient &rpc, const QString &method, const QJsonArray &params,
            protocol::DataPacket &packet)
 {
     const protocol::RpcResponse response = rpc.call(method, params);
@@ -40,7 +40,7 @@ bool fetch(LineRpc &rpc, const QString &method, const QJsonArray &params,
 
 // The shared rules (created once per database), the own kind's rules already
 // there and the reference tables the clients draw from.
-bool prepare(LineRpc &rpc, LoadPlan &plan)
+bool prepare(test::RpcClient &rpc, LoadPlan &plan)
 {
     const protocol::RpcResponse made = rpc.call(
         QStringLiteral("cadAutoInsere"),
@@ -151,8 +151,9 @@ int main(int argc, char *argv[])
 
     LoadPlan plan;
     {
-        LineRpc setup;
-        if (!setup.connectTo(servers.first().host, servers.first().port)) {
+        test::RpcClient setup;
+        setup.setTimeoutMs(AnswerTimeoutMs);
+        if (!setup.connectTo(servers.first().port, servers.first().host)) {
             std::fprintf(stderr, "cannot connect: %s\n", qPrintable(setup.errorText()));
             return 1;
         }
@@ -206,9 +207,10 @@ int main(int argc, char *argv[])
     // The check reads through every server, so each must see every change.
     QStringList problems;
     for (const platform::HostPort &server : servers) {
-        LineRpc check;
+        test::RpcClient check;
+        check.setTimeoutMs(AnswerTimeoutMs);
         protocol::DataPacket own, shared;
-        if (!check.connectTo(server.host, server.port) ||
+        if (!check.connectTo(server.port, server.host) ||
             !fetch(check, QStringLiteral("getConsistencias"), {Space::OwnTax}, own) ||
             !fetch(check, QStringLiteral("getConsistencias"), {Space::SharedTax}, shared)) {
             problems.append(QStringLiteral("the final read failed"));

@@ -40,22 +40,6 @@ AppServer::AppServer(const ServeSettings &settings, QObject *parent)
     }
 }
 
-namespace {
-ServeSettings defaults(const DatabaseUrl &database, qsizetype messageLimit)
-{
-    ServeSettings settings;
-    settings.database = database;
-    settings.maxMessage = messageLimit;
-    settings.dbPool = std::max(2, 2 * QThread::idealThreadCount());
-    return settings;
-}
-} // namespace
-
-AppServer::AppServer(const DatabaseUrl &database, qsizetype messageLimit, QObject *parent)
-    : AppServer(defaults(database, messageLimit), parent)
-{
-}
-
 AppServer::~AppServer()
 {
     shutdown(std::chrono::milliseconds(0));

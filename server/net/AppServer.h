@@ -24,8 +24,6 @@ class AppServer final : public QTcpServer
     Q_OBJECT
 public:
     explicit AppServer(const ServeSettings &settings, QObject *parent = nullptr);
-    // The default settings on `database` with this message limit.
-    AppServer(const DatabaseUrl &database, qsizetype messageLimit, QObject *parent = nullptr);
     ~AppServer() override;
 
     // Stops accepting and closes idle connections; calls in progress may

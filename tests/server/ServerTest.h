@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tests/server/RpcClient.h"
+#include "tests/common/RpcClient.h"
 #include "tests/common/ServerProcess.h"
 #include "tests/server/TestDatabase.h"
 

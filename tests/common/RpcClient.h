@@ -9,11 +9,14 @@
 
 namespace kvr::test {
 
-// A blocking JSON-lines client for tests: one request, one answer.
+// A blocking JSON-lines client for tests and tools: one request, one answer.
 class RpcClient final
 {
 public:
-    bool connectTo(quint16 port);
+    bool connectTo(quint16 port, const QString &host = QStringLiteral("127.0.0.1"));
+    QString errorText() const { return m_socket.errorString(); }
+    // How long call() waits for its answer.
+    void setTimeoutMs(int ms) { m_timeoutMs = ms; }
     // Calls "kvr51400.rdmConsisteFiscal.<method>".
     protocol::RpcResponse call(const QString &method, const QJsonArray &params);
     protocol::RpcResponse callFull(const QString &fullMethod, const QJsonArray &params);
@@ -31,6 +34,7 @@ private:
     QTcpSocket m_socket;
     QByteArray m_buffer;
     int m_nextId = 1;
+    int m_timeoutMs = 20000;
 };
 
 // Result helpers.

@@ -1,4 +1,4 @@
-#include "tests/server/RpcClient.h"
+#include "tests/common/RpcClient.h"
 
 #include "protocol/LineFramer.h"
 
@@ -7,9 +7,9 @@
 
 namespace kvr::test {
 
-bool RpcClient::connectTo(quint16 port)
+bool RpcClient::connectTo(quint16 port, const QString &host)
 {
-    m_socket.connectToHost(QStringLiteral("127.0.0.1"), port);
+    m_socket.connectToHost(host, port);
     return m_socket.waitForConnected(10000);
 }
 
@@ -21,7 +21,7 @@ protocol::RpcResponse RpcClient::call(const QString &method, const QJsonArray &p
 protocol::RpcResponse RpcClient::callFull(const QString &fullMethod, const QJsonArray &params)
 {
     sendRaw(protocol::LineFramer::frame(protocol::encodeRequest(m_nextId++, fullMethod, params)));
-    return readResponse();
+    return readResponse(m_timeoutMs);
 }
 
 void RpcClient::sendRaw(const QByteArray &bytes)
