@@ -7,14 +7,19 @@ using kvr::server::ServerOptions;
 
 namespace {
 
-ServerOptions parse(const QStringList &args, bool expectOk = true)
+// The options of a space-separated command line after the program's name.
+bool parse(const QString &args, ServerOptions &options, QString &problem)
+{
+    return ServerOptions::parse(QString(QStringLiteral("kvr-appserver ") + args)
+                                    .split(QLatin1Char(' '), Qt::SkipEmptyParts),
+                                options, problem);
+}
+
+ServerOptions parsed(const QString &args)
 {
     ServerOptions options;
     QString problem;
-    EXPECT_EQ(
-        ServerOptions::parse(QStringList{QStringLiteral("kvr-appserver")} + args, options, problem),
-        expectOk)
-        << problem.toStdString();
+    EXPECT_TRUE(parse(args, options, problem)) << problem.toStdString();
     return options;
 }
 
@@ -22,138 +27,101 @@ ServerOptions parse(const QStringList &args, bool expectOk = true)
 
 TEST(ServerOptions, DefaultsListenOnLoopbackPort2140WithTheEmbeddedDatabase)
 {
-    const ServerOptions options = parse({});
+    const ServerOptions options = parsed("");
     EXPECT_EQ(options.host, QHostAddress(QHostAddress::LocalHost));
     EXPECT_EQ(options.port, 2140);
     EXPECT_EQ(options.database.kind, DatabaseUrl::Kind::Sqlite);
     EXPECT_TRUE(options.database.path.endsWith(QStringLiteral(".sqlite")));
     EXPECT_FALSE(options.seed);
     EXPECT_EQ(options.maxMessage, 64 * 1024 * 1024);
+    EXPECT_GE(options.dbPool, 2);
+    EXPECT_EQ(options.maxConnections, 1000);
+    EXPECT_EQ(options.maxPending, 256 * 1024 * 1024);
+    EXPECT_EQ(options.idleTimeoutS, 600);
+    EXPECT_EQ(options.lineTimeoutS, 60);
+    EXPECT_EQ(options.shutdownGraceS, 10);
 }
 
 TEST(ServerOptions, AllOptions)
 {
-    const ServerOptions options =
-        parse({QStringLiteral("--listen"), QStringLiteral("0.0.0.0:0"), QStringLiteral("--db"),
-               QStringLiteral("sqlite:/tmp/x.db"), QStringLiteral("--seed"),
-               QStringLiteral("--max-message"), QStringLiteral("100")});
-    EXPECT_EQ(options.host, QHostAddress(QStringLiteral("0.0.0.0")));
-    EXPECT_EQ(options.port, 0);
-    EXPECT_EQ(options.database.path, QStringLiteral("/tmp/x.db"));
-    EXPECT_TRUE(options.seed);
-    EXPECT_EQ(options.maxMessage, 100);
+    const ServerOptions o = parsed("--listen 0.0.0.0:0 --db sqlite:/tmp/x.db --seed "
+                                   "--max-message 100 --db-pool 3 --max-connections 4 "
+                                   "--max-pending 65536 --idle-timeout 6 --line-timeout 7 "
+                                   "--shutdown-grace 0");
+    EXPECT_EQ(o.host, QHostAddress(QStringLiteral("0.0.0.0")));
+    EXPECT_EQ(o.port, 0);
+    EXPECT_EQ(o.database.path, QStringLiteral("/tmp/x.db"));
+    EXPECT_TRUE(o.seed);
+    EXPECT_EQ(o.maxMessage, 100);
+    EXPECT_EQ(o.dbPool, 3);
+    EXPECT_EQ(o.maxConnections, 4);
+    EXPECT_EQ(o.maxPending, 65536);
+    EXPECT_EQ(o.idleTimeoutS, 6);
+    EXPECT_EQ(o.lineTimeoutS, 7);
+    EXPECT_EQ(o.shutdownGraceS, 0);
 }
 
-struct ListenCase
+TEST(ServerOptions, ListenTakesAnAddressAndAPort)
 {
-    const char *text;
-    const char *host; // nullptr: refused
-    int port;
-};
-
-class Listen : public ::testing::TestWithParam<ListenCase>
-{
-};
-
-TEST_P(Listen, TakesAnAddressAndAPort)
-{
-    const ListenCase &c = GetParam();
-    ServerOptions options;
-    QString problem;
-    const bool ok = ServerOptions::parse(
-        {QStringLiteral("kvr-appserver"), QStringLiteral("--listen"), QString::fromUtf8(c.text)},
-        options, problem);
-    ASSERT_EQ(ok, c.host != nullptr) << problem.toStdString();
-    if (!ok) {
-        EXPECT_TRUE(problem.contains(QStringLiteral("HOST:PORTA"))) << problem.toStdString();
-        return;
+    const struct
+    {
+        const char *text;
+        const char *host;
+        int port;
+    } accepted[] = {{"127.0.0.1:2140", "127.0.0.1", 2140},
+                    {"localhost:2150", "127.0.0.1", 2150},
+                    {"[::1]:2141", "::1", 2141},
+                    {"0.0.0.0:0", "0.0.0.0", 0}};
+    for (const auto &c : accepted) {
+        SCOPED_TRACE(c.text);
+        const ServerOptions options = parsed(QStringLiteral("--listen ") + c.text);
+        EXPECT_EQ(options.host, QHostAddress(QString::fromUtf8(c.host)));
+        EXPECT_EQ(options.port, c.port);
     }
-    EXPECT_EQ(options.host, QHostAddress(QString::fromUtf8(c.host)));
-    EXPECT_EQ(options.port, c.port);
+    for (const char *refused :
+         {"127.0.0.1", "127.0.0.1:99999", "servidor:2140", "[]:2140", ":2140"}) {
+        SCOPED_TRACE(refused);
+        ServerOptions options;
+        QString problem;
+        EXPECT_FALSE(parse(QStringLiteral("--listen ") + refused, options, problem));
+        EXPECT_TRUE(problem.contains(QStringLiteral("HOST:PORTA"))) << problem.toStdString();
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, Listen,
-                         ::testing::Values(ListenCase{"127.0.0.1:2140", "127.0.0.1", 2140},
-                                           ListenCase{"localhost:2150", "127.0.0.1", 2150},
-                                           ListenCase{"[::1]:2141", "::1", 2141},
-                                           ListenCase{"0.0.0.0:0", "0.0.0.0", 0},
-                                           ListenCase{"127.0.0.1", nullptr, 0},
-                                           ListenCase{"127.0.0.1:99999", nullptr, 0},
-                                           ListenCase{"servidor:2140", nullptr, 0},
-                                           ListenCase{"[]:2140", nullptr, 0},
-                                           ListenCase{":2140", nullptr, 0}));
-
-struct FaultCase
+TEST(ServerOptions, FaultsAreWordedForTheUser)
 {
-    std::vector<const char *> arguments;
-    const char *problem;
-    bool help;
-};
-
-class Faults : public ::testing::TestWithParam<FaultCase>
-{
-};
-
-TEST_P(Faults, AreWordedForTheUser)
-{
-    const FaultCase &c = GetParam();
-    QStringList arguments{QStringLiteral("kvr-appserver")};
-    for (const char *argument : c.arguments)
-        arguments.append(QString::fromUtf8(argument));
-    ServerOptions options;
-    QString problem;
-    EXPECT_EQ(ServerOptions::parse(arguments, options, problem), !*c.problem);
-    EXPECT_EQ(problem, QString::fromUtf8(c.problem));
-    EXPECT_EQ(options.help, c.help);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, Faults,
-    ::testing::Values(FaultCase{{"--help"}, "", true}, FaultCase{{"-h", "--seed"}, "", true},
-                      FaultCase{{"--bogus"}, "Opção desconhecida: --bogus.", false},
-                      FaultCase{{"extra"}, "Opção desconhecida: extra.", false},
-                      FaultCase{{"--seed=1"}, "Opção desconhecida: --seed=1.", false},
-                      FaultCase{{"--db"}, "Falta o valor de --db.", false},
-                      FaultCase{
-                          {"--max-message", "0"}, "Tamanho máximo de mensagem inválido: 0.", false},
-                      FaultCase{{"--help", "--bogus"}, "Opção desconhecida: --bogus.", true},
-                      FaultCase{{"--db-pool", "0"},
-                                "Valor inválido para --db-pool: 0 (use um número inteiro de 1 a "
-                                "1000).",
-                                false},
-                      FaultCase{{"--shutdown-grace", "-1"},
-                                "Valor inválido para --shutdown-grace: -1 (use um número inteiro "
-                                "de 0 a 86400).",
-                                false},
-                      FaultCase{{"--max-pending", "1000"},
-                                "Valor inválido para --max-pending: 1000 (use um número inteiro "
-                                "de pelo menos 65536).",
-                                false},
-                      FaultCase{{"--tls-key", "k.pem"},
-                                "Informe --tls-cert e --tls-key juntos: o certificado e a sua "
-                                "chave privada.",
-                                false}));
-
-TEST(ServerOptions, ServingLimitsHaveDefaultsAndCanBeSet)
-{
-    const ServerOptions defaults = parse({});
-    EXPECT_GE(defaults.dbPool, 2);
-    EXPECT_EQ(defaults.maxConnections, 1000);
-    EXPECT_EQ(defaults.maxPending, 256 * 1024 * 1024);
-    EXPECT_EQ(defaults.idleTimeoutS, 600);
-    EXPECT_EQ(defaults.lineTimeoutS, 60);
-    EXPECT_EQ(defaults.shutdownGraceS, 10);
-    const ServerOptions set = parse(
-        {QStringLiteral("--db-pool"), QStringLiteral("3"), QStringLiteral("--max-connections"),
-         QStringLiteral("4"), QStringLiteral("--max-pending"), QStringLiteral("65536"),
-         QStringLiteral("--idle-timeout"), QStringLiteral("6"), QStringLiteral("--line-timeout"),
-         QStringLiteral("7"), QStringLiteral("--shutdown-grace"), QStringLiteral("0")});
-    EXPECT_EQ(set.dbPool, 3);
-    EXPECT_EQ(set.maxConnections, 4);
-    EXPECT_EQ(set.maxPending, 65536);
-    EXPECT_EQ(set.idleTimeoutS, 6);
-    EXPECT_EQ(set.lineTimeoutS, 7);
-    EXPECT_EQ(set.shutdownGraceS, 0);
+    const struct
+    {
+        const char *arguments;
+        const char *problem;
+        bool help;
+    } cases[] = {
+        {"--help", "", true},
+        {"-h --seed", "", true},
+        {"--bogus", "Opção desconhecida: --bogus.", false},
+        {"extra", "Opção desconhecida: extra.", false},
+        {"--seed=1", "Opção desconhecida: --seed=1.", false},
+        {"--db", "Falta o valor de --db.", false},
+        {"--max-message 0", "Tamanho máximo de mensagem inválido: 0.", false},
+        {"--help --bogus", "Opção desconhecida: --bogus.", true},
+        {"--db-pool 0", "Valor inválido para --db-pool: 0 (use um número inteiro de 1 a 1000).",
+         false},
+        {"--shutdown-grace -1",
+         "Valor inválido para --shutdown-grace: -1 (use um número inteiro de 0 a 86400).", false},
+        {"--max-pending 1000",
+         "Valor inválido para --max-pending: 1000 (use um número inteiro de pelo menos 65536).",
+         false},
+        {"--tls-key k.pem",
+         "Informe --tls-cert e --tls-key juntos: o certificado e a sua chave privada.", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.arguments);
+        ServerOptions options;
+        QString problem;
+        EXPECT_EQ(parse(c.arguments, options, problem), !*c.problem);
+        EXPECT_EQ(problem, QString::fromUtf8(c.problem));
+        EXPECT_EQ(options.help, c.help);
+    }
 }
 
 TEST(ServerOptions, UsageListsEveryOption)
@@ -168,7 +136,7 @@ TEST(ServerOptions, UsageListsEveryOption)
         EXPECT_TRUE(usage.contains(QString::fromUtf8(option))) << option;
 }
 
-TEST(DatabaseUrl, PostgresUrlParts)
+TEST(DatabaseUrl, PostgresUrlPartsAndBadUrls)
 {
     DatabaseUrl url;
     QString problem;
@@ -182,21 +150,11 @@ TEST(DatabaseUrl, PostgresUrlParts)
     EXPECT_EQ(url.database, QStringLiteral("regras"));
     ASSERT_TRUE(DatabaseUrl::parse(QStringLiteral("postgresql://kvr@db/regras"), url, problem));
     EXPECT_EQ(url.port, 5432);
+    for (const char *bad : {"sqlite:", "mysql://a@b/c", "postgresql://user@host:5432/",
+                            "postgresql:///db", "/tmp/file.db", ""}) {
+        SCOPED_TRACE(bad);
+        problem.clear();
+        EXPECT_FALSE(DatabaseUrl::parse(QString::fromLatin1(bad), url, problem));
+        EXPECT_FALSE(problem.isEmpty());
+    }
 }
-
-class BadUrls : public ::testing::TestWithParam<const char *>
-{
-};
-
-TEST_P(BadUrls, AreRefusedWithAnExplanation)
-{
-    DatabaseUrl url;
-    QString problem;
-    EXPECT_FALSE(DatabaseUrl::parse(QString::fromLatin1(GetParam()), url, problem));
-    EXPECT_FALSE(problem.isEmpty());
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, BadUrls,
-                         ::testing::Values("sqlite:", "mysql://a@b/c",
-                                           "postgresql://user@host:5432/", "postgresql:///db",
-                                           "/tmp/file.db", ""));
