@@ -422,54 +422,44 @@ TConnectionSecurity WithToken(const char *token)
     return security;
 }
 
-struct TokenCase
+TEST(TNetConnection, TokenGoesFirstOnEveryConnection)
 {
-    const char *serverToken; // "": a server without --token-file
-    const char *clientToken;
-    QStringList methods; // what the server reads on one connection
-    const char *refusal; // the user's message after the address; "" when accepted
-};
-
-class TokenAccess : public ::testing::TestWithParam<TokenCase>
-{
-};
-
-TEST_P(TokenAccess, TokenGoesFirstOnEveryConnection)
-{
-    const TokenCase &c = GetParam();
-    ScriptedPeer peer(TokenServer(QString::fromUtf8(c.serverToken)));
-    auto connection = ConnectionTo(peer);
-    connection->SetSecurity(WithToken(c.clientToken));
-    const QString refusal =
-        *c.refusal ? QStringLiteral("Acesso negado pelo servidor de aplicação em 127.0.0.1:%1: ")
-                             .arg(peer.Port()) +
-                         QString::fromUtf8(c.refusal)
-                   : QString();
-    for (int round = 0; round < 2; ++round) { // the second on a new connection
-        const QVariant result = connection->Call(QStringLiteral("getImposto"), {1});
-        EXPECT_EQ(ErrorText(result), refusal);
-        EXPECT_EQ(connection->Connected(), refusal.isEmpty()) << "a refusal closes";
-        connection->Close();
+    const char *const wrong =
+        "token de acesso inválido. Verifique o arquivo de token (--token-file).";
+    const char *const missing = "o servidor exige um token de acesso. Informe o arquivo de token "
+                                "(--token-file).";
+    const struct
+    {
+        const char *serverToken; // "": a server without --token-file
+        const char *clientToken;
+        QStringList methods; // what the server reads on one connection
+        const char *refusal; // the user's message after the address; "" when accepted
+    } cases[] = {{"s3cr3t", "s3cr3t", {kAuth, kGetImposto}, ""},
+                 {"", "s3cr3t", {kAuth, kGetImposto}, ""},
+                 {"", "", {kGetImposto}, ""},
+                 {"s3cr3t", "errado", {kAuth}, wrong},
+                 {"s3cr3t", "", {kGetImposto}, missing}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string("server ") + c.serverToken + ", client " + c.clientToken);
+        ScriptedPeer peer(TokenServer(QString::fromUtf8(c.serverToken)));
+        auto connection = ConnectionTo(peer);
+        connection->SetSecurity(WithToken(c.clientToken));
+        const QString refusal =
+            *c.refusal
+                ? QStringLiteral("Acesso negado pelo servidor de aplicação em 127.0.0.1:%1: ")
+                          .arg(peer.Port()) +
+                      QString::fromUtf8(c.refusal)
+                : QString();
+        for (int round = 0; round < 2; ++round) { // the second on a new connection
+            const QVariant result = connection->Call(QStringLiteral("getImposto"), {1});
+            EXPECT_EQ(ErrorText(result), refusal);
+            EXPECT_EQ(connection->Connected(), refusal.isEmpty()) << "a refusal closes";
+            connection->Close();
+        }
+        EXPECT_EQ(peer.Connections(), 2);
+        EXPECT_EQ(peer.Methods(), c.methods + c.methods);
     }
-    EXPECT_EQ(peer.Connections(), 2);
-    EXPECT_EQ(peer.Methods(), c.methods + c.methods);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Tokens, TokenAccess,
-    ::testing::Values(TokenCase{"s3cr3t", "s3cr3t", {kAuth, kGetImposto}, ""},
-                      TokenCase{"", "s3cr3t", {kAuth, kGetImposto}, ""},
-                      TokenCase{"", "", {kGetImposto}, ""},
-                      TokenCase{
-                          "s3cr3t",
-                          "errado",
-                          {kAuth},
-                          "token de acesso inválido. Verifique o arquivo de token (--token-file)."},
-                      TokenCase{"s3cr3t",
-                                "",
-                                {kGetImposto},
-                                "o servidor exige um token de acesso. Informe o arquivo de token "
-                                "(--token-file)."}));
 
 TEST(TNetConnection, ConnectionsWithoutTheirOwnSecurityTakeTheDefaultAtConnect)
 {
@@ -501,93 +491,79 @@ QSslConfiguration ServerTls(const QString &name)
 
 // A server without TLS: answers whatever comes as the app server answers a
 // line that is not JSON, or stays silent.
-class PlainPeer final : public QTcpServer
+std::unique_ptr<QTcpServer> PlainServer(bool answers)
 {
-public:
-    explicit PlainPeer(bool answers) : m_answers(answers) { listen(QHostAddress::LocalHost, 0); }
-
-protected:
-    void incomingConnection(qintptr handle) override
-    {
-        auto *socket = new QTcpSocket(this);
-        socket->setSocketDescriptor(handle);
-        connect(socket, &QTcpSocket::readyRead, socket, [socket, this]() {
-            socket->readAll();
-            if (m_answers)
-                socket->write(LineFramer::frame(encodeError(QJsonValue(), RpcError::ParseError,
-                                                            QStringLiteral("JSON inválido"))));
-        });
-    }
-
-private:
-    bool m_answers;
-};
-
-struct TlsCase
-{
-    const char *server; // a certificate's name, or "plain"/"silent" for a server without TLS
-    bool clientTls;
-    const char *trustedCa; // "": none
-    bool trustSystemCas;
-    const char *problem; // the end of the message; "" when the call goes through
-};
-
-class TlsConnection : public ::testing::TestWithParam<TlsCase>
-{
-};
-
-TEST_P(TlsConnection, VerifiesTheServerBeforeAnyRequest)
-{
-    const TlsCase &c = GetParam();
-    const QString server = QString::fromUtf8(c.server);
-    std::unique_ptr<ScriptedPeer> tlsPeer;
-    std::unique_ptr<PlainPeer> plainPeer;
-    if (server == QLatin1String("plain") || server == QLatin1String("silent"))
-        plainPeer = std::make_unique<PlainPeer>(server == QLatin1String("plain"));
-    else
-        tlsPeer =
-            std::make_unique<ScriptedPeer>(TokenServer(QStringLiteral("t")), ServerTls(server));
-    const quint16 port = tlsPeer ? tlsPeer->Port() : plainPeer->serverPort();
-    TNetConnection connection;
-    connection.SetServerName(QStringLiteral("kvr51400.rdmConsisteFiscal"));
-    connection.SetPort(port);
-    connection.SetTimeoutMs(1500); // bounds the silent server's case
-    TConnectionSecurity security = WithToken("t");
-    security.tls = c.clientTls;
-    security.trustSystemCas = c.trustSystemCas;
-    if (*c.trustedCa)
-        security.trustedCas = QSslCertificate::fromPath(TlsFile(QString::fromUtf8(c.trustedCa)));
-    connection.SetSecurity(security);
-
-    const QVariant result = connection.Call(QStringLiteral("getImposto"), {1});
-    if (!*c.problem) {
-        EXPECT_EQ(ErrorText(result), QString());
-        EXPECT_EQ(tlsPeer->Methods(), (QStringList{kAuth, kGetImposto}));
-        return;
-    }
-    EXPECT_TRUE(ErrorText(result).endsWith(QStringLiteral("127.0.0.1:%1: ").arg(port) +
-                                           QString::fromUtf8(c.problem)))
-        << ErrorText(result).toStdString();
-    if (tlsPeer) {
-        EXPECT_EQ(tlsPeer->Methods(), QStringList()) << "nothing is sent before verification";
-    }
+    auto server = std::make_unique<QTcpServer>();
+    server->listen(QHostAddress::LocalHost, 0);
+    QTcpServer *s = server.get();
+    QObject::connect(s, &QTcpServer::pendingConnectionAvailable, s, [s, answers]() {
+        while (QTcpSocket *socket = s->nextPendingConnection())
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, answers]() {
+                socket->readAll();
+                if (answers)
+                    socket->write(LineFramer::frame(encodeError(QJsonValue(), RpcError::ParseError,
+                                                                QStringLiteral("JSON inválido"))));
+            });
+    });
+    return server;
 }
 
-const char *const kUntrusted = "o certificado do servidor não foi emitido por uma autoridade "
-                               "certificadora confiável (verifique o arquivo --tls-ca)";
+TEST(TNetConnection, TlsVerifiesTheServerBeforeAnyRequest)
+{
+    const char *const untrusted = "o certificado do servidor não foi emitido por uma autoridade "
+                                  "certificadora confiável (verifique o arquivo --tls-ca)";
+    const struct
+    {
+        const char *server;    // a certificate's name, or "plain"/"silent" for a server without TLS
+        const char *trustedCa; // "": none
+        bool trustSystemCas;
+        const char *problem; // the end of the message; "" when the call goes through
+    } cases[] = {
+        {"server", "ca.pem", false, ""},
+        {"server", "ca.pem", true, ""},
+        {"server", "other-ca.pem", false, untrusted},
+        {"server", "", true, untrusted},
+        {"other-name", "ca.pem", false,
+         "o certificado do servidor não vale para o endereço 127.0.0.1"},
+        {"plain", "ca.pem", false, "falha na negociação TLS (o servidor de aplicação usa TLS?)"},
+        {"silent", "ca.pem", false,
+         "a negociação TLS não terminou no tempo de espera (o servidor de aplicação usa TLS?)"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.server) + ", CA " + c.trustedCa);
+        const QString server = QString::fromUtf8(c.server);
+        std::unique_ptr<ScriptedPeer> tlsPeer;
+        std::unique_ptr<QTcpServer> plain;
+        if (server == QLatin1String("plain") || server == QLatin1String("silent"))
+            plain = PlainServer(server == QLatin1String("plain"));
+        else
+            tlsPeer =
+                std::make_unique<ScriptedPeer>(TokenServer(QStringLiteral("t")), ServerTls(server));
+        const quint16 port = tlsPeer ? tlsPeer->Port() : plain->serverPort();
+        TNetConnection connection;
+        connection.SetServerName(QStringLiteral("kvr51400.rdmConsisteFiscal"));
+        connection.SetPort(port);
+        connection.SetTimeoutMs(1500); // bounds the silent server's case
+        TConnectionSecurity security = WithToken("t");
+        security.tls = true;
+        security.trustSystemCas = c.trustSystemCas;
+        if (*c.trustedCa)
+            security.trustedCas =
+                QSslCertificate::fromPath(TlsFile(QString::fromUtf8(c.trustedCa)));
+        connection.SetSecurity(security);
 
-INSTANTIATE_TEST_SUITE_P(
-    Certificates, TlsConnection,
-    ::testing::Values(
-        TlsCase{"server", true, "ca.pem", false, ""}, TlsCase{"server", true, "ca.pem", true, ""},
-        TlsCase{"server", true, "other-ca.pem", false, kUntrusted},
-        TlsCase{"server", true, "", true, kUntrusted},
-        TlsCase{"other-name", true, "ca.pem", false,
-                "o certificado do servidor não vale para o endereço 127.0.0.1"},
-        TlsCase{"plain", true, "ca.pem", false,
-                "falha na negociação TLS (o servidor de aplicação usa TLS?)"},
-        TlsCase{"silent", true, "ca.pem", false,
-                "a negociação TLS não terminou no tempo de espera (o servidor de aplicação usa "
-                "TLS?)"}));
+        const QVariant result = connection.Call(QStringLiteral("getImposto"), {1});
+        if (!*c.problem) {
+            EXPECT_EQ(ErrorText(result), QString());
+            EXPECT_EQ(tlsPeer->Methods(), (QStringList{kAuth, kGetImposto}));
+            continue;
+        }
+        EXPECT_TRUE(ErrorText(result).endsWith(QStringLiteral("127.0.0.1:%1: ").arg(port) +
+                                               QString::fromUtf8(c.problem)))
+            << ErrorText(result).toStdString();
+        if (tlsPeer) {
+            EXPECT_EQ(tlsPeer->Methods(), QStringList()) << "nothing is sent before verification";
+        }
+    }
+}
 
 } // namespace

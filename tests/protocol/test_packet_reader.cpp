@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
+#include <string>
 
 using namespace kvr::protocol;
 
@@ -50,91 +50,74 @@ const Form forms[] = {
      }},
 };
 
-struct PacketCase
-{
-    const char *json;
-    const char *rows;    // rows joined by ';', values by '|', when read
-    const char *problem; // part of the message, when refused
-};
-
-void PrintTo(const PacketCase &c, std::ostream *os)
-{
-    *os << c.json;
-}
-
-class PacketForms : public ::testing::TestWithParam<PacketCase>
-{
-};
-
 } // namespace
 
-TEST_P(PacketForms, ReadAlikeInEveryForm)
+TEST(PacketForms, ReadAlikeInEveryForm)
 {
-    const PacketCase &c = GetParam();
-    for (const Form &form : forms) {
-        Collected sink;
-        QString problem;
-        const bool read = form.read(QByteArray(c.json), sink, problem);
-        if (c.problem) {
-            EXPECT_FALSE(read) << form.name;
-            EXPECT_TRUE(problem.contains(QString::fromUtf8(c.problem)))
-                << form.name << ": " << problem.toStdString();
-        } else {
-            ASSERT_TRUE(read) << form.name << ": " << problem.toStdString();
-            EXPECT_EQ(sink.rows.join(QLatin1Char(';')), QString::fromUtf8(c.rows)) << form.name;
+#define F2 R"({"fields":[{"name":"A","size":2},{"name":"B","size":3}])"
+    const struct
+    {
+        const char *json;
+        const char *rows;    // rows joined by ';', values by '|', when read
+        const char *problem; // part of the message, when refused
+    } cases[] = {
+        {F2 R"(,"rows":[]})", "", nullptr},
+        {F2 R"(,"rows":[["01","abc"],["","ção"]]})", "01|abc;|ção", nullptr},
+        {F2 R"(,"rows":[["\u00e7\"","a\\\n"]]})", "ç\"|a\\\n", nullptr},
+        // Widths count characters: one emoji is one, though two UTF-16 units.
+        {F2 R"(,"rows":[["\ud83d\ude00\ud83d\ude00","x"]]})", "😀😀|x", nullptr},
+        {F2 R"(,"rows":[["012","x"]]})", nullptr,
+         "o valor \"012\" na linha 1 excede o tamanho 2 do campo A"},
+        {F2 R"(,"rows":[["01","x"],["01"]]})", nullptr, "a linha 2 tem 1 valores; esperados 2"},
+        {F2 R"(,"rows":[["01",1]]})", nullptr, "o valor do campo B na linha 1"},
+        {F2 R"(,"rows":[["01",null]]})", nullptr, "não é texto"},
+        {F2 R"(,"rows":["01"]})", nullptr, "a linha 1 não é uma lista de valores"},
+        {F2 R"(,"rows":{}})", nullptr, "a lista de linhas não é uma lista"},
+        {F2 "}", nullptr, "falta a lista de linhas"},
+        {R"({"rows":[]})", nullptr, "falta a lista de campos"},
+        {R"({"fields":[{"name":"","size":1}],"rows":[]})", nullptr, "campo sem nome"},
+        {R"({"fields":[{"name":"A","size":-1}],"rows":[]})", nullptr,
+         "o campo A não tem um tamanho válido"},
+        {R"({"fields":[{"name":"A","size":1.5}],"rows":[]})", nullptr,
+         "o campo A não tem um tamanho válido"},
+    };
+#undef F2
+    for (const auto &c : cases) {
+        for (const Form &form : forms) {
+            SCOPED_TRACE(std::string(form.name) + ": " + c.json);
+            Collected sink;
+            QString problem;
+            const bool read = form.read(QByteArray(c.json), sink, problem);
+            if (c.problem) {
+                EXPECT_FALSE(read);
+                EXPECT_TRUE(problem.contains(QString::fromUtf8(c.problem)))
+                    << problem.toStdString();
+            } else {
+                ASSERT_TRUE(read) << problem.toStdString();
+                EXPECT_EQ(sink.rows.join(QLatin1Char(';')), QString::fromUtf8(c.rows));
+            }
         }
     }
 }
 
-#define F2 R"("fields":[{"name":"A","size":2},{"name":"B","size":3}])"
-INSTANTIATE_TEST_SUITE_P(
-    Packets, PacketForms,
-    ::testing::Values(
-        PacketCase{"{" F2 R"(,"rows":[]})", "", nullptr},
-        PacketCase{"{" F2 R"(,"rows":[["01","abc"],["","ção"]]})", "01|abc;|ção", nullptr},
-        PacketCase{"{" F2 R"(,"rows":[["\u00e7\"","a\\\n"]]})", "ç\"|a\\\n", nullptr},
-        // Widths count characters: one emoji is one, though two UTF-16 units.
-        PacketCase{"{" F2 R"(,"rows":[["\ud83d\ude00\ud83d\ude00","x"]]})", "😀😀|x", nullptr},
-        PacketCase{"{" F2 R"(,"rows":[["012","x"]]})", nullptr,
-                   "o valor \"012\" na linha 1 excede o tamanho 2 do campo A"},
-        PacketCase{"{" F2 R"(,"rows":[["01","x"],["01"]]})", nullptr,
-                   "a linha 2 tem 1 valores; esperados 2"},
-        PacketCase{"{" F2 R"(,"rows":[["01",1]]})", nullptr, "o valor do campo B na linha 1"},
-        PacketCase{"{" F2 R"(,"rows":[["01",null]]})", nullptr, "não é texto"},
-        PacketCase{"{" F2 R"(,"rows":["01"]})", nullptr, "a linha 1 não é uma lista de valores"},
-        PacketCase{"{" F2 R"(,"rows":{}})", nullptr, "a lista de linhas não é uma lista"},
-        PacketCase{"{" F2 "}", nullptr, "falta a lista de linhas"},
-        PacketCase{R"({"rows":[]})", nullptr, "falta a lista de campos"},
-        PacketCase{R"({"fields":[{"name":"","size":1}],"rows":[]})", nullptr, "campo sem nome"},
-        PacketCase{R"({"fields":[{"name":"A","size":-1}],"rows":[]})", nullptr,
-                   "o campo A não tem um tamanho válido"},
-        PacketCase{R"({"fields":[{"name":"A","size":1.5}],"rows":[]})", nullptr,
-                   "o campo A não tem um tamanho válido"}));
-
 // Texts Qt's parser bends but the packet parser refuses, as StrictJson does.
-class NotStrict : public ::testing::TestWithParam<QByteArray>
+TEST(PacketData, NotStrictTextIsNoPacketAndNoReply)
 {
-};
-
-TEST_P(NotStrict, IsNoPacketAndNoReply)
-{
-    const QByteArray packet = R"({"fields":[{"name":"A","size":9}],"rows":[[)" + GetParam() + "]]}";
-    QString problem;
-    EXPECT_TRUE(PacketData::fromJson(packet, &problem).isNull());
-    EXPECT_TRUE(problem.startsWith(QStringLiteral("Pacote de dados inválido")))
-        << problem.toStdString();
-
-    RpcResponse response;
-    EXPECT_FALSE(parseResponse(R"({"jsonrpc":"2.0","id":1,"result":)" + packet + "}", response,
-                               problem, PacketForm::Parsed));
+    const QByteArray values[] = {R"("\0\1")",   "\"a\x01\"",   "\"\xff\"",
+                                 R"("\uD800")", R"("\uDE00")", R"("\uD800\u0041")",
+                                 "01",          "1.",          "\"a\","};
+    for (const QByteArray &value : values) {
+        SCOPED_TRACE(value.toStdString());
+        const QByteArray packet = R"({"fields":[{"name":"A","size":9}],"rows":[[)" + value + "]]}";
+        QString problem;
+        EXPECT_TRUE(PacketData::fromJson(packet, &problem).isNull());
+        EXPECT_TRUE(problem.startsWith(QStringLiteral("Pacote de dados inválido")))
+            << problem.toStdString();
+        RpcResponse response;
+        EXPECT_FALSE(parseResponse(R"({"jsonrpc":"2.0","id":1,"result":)" + packet + "}", response,
+                                   problem, PacketForm::Parsed));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Texts, NotStrict,
-                         ::testing::Values(QByteArray(R"("\0\1")"), QByteArray("\"a\x01\""),
-                                           QByteArray("\"\xff\""), QByteArray(R"("\uD800")"),
-                                           QByteArray(R"("\uDE00")"),
-                                           QByteArray(R"("\uD800\u0041")"), QByteArray("01"),
-                                           QByteArray("1."), QByteArray("\"a\",")));
 
 TEST(PacketData, AReplyKeepsItsPacketParsedAndConvertsOnDemand)
 {
