@@ -2,6 +2,7 @@
 
 #include "platform/CommandLine.h"
 #include "platform/HostPort.h"
+#include "platform/TokenFile.h"
 
 #include <QFile>
 #include <QSettings>
@@ -45,17 +46,19 @@ CommandLine commandLine()
     return CommandLine({kServer, kModules, kOpen, kTokenFile, kTls, kTlsCa});
 }
 
-// The token is the file's first line, trimmed.
 QString readToken(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QString token;
+    switch (kvr::platform::readTokenFile(path, token)) {
+    case kvr::platform::TokenFileStatus::Unreadable:
         *error = QStringLiteral("Não foi possível ler o arquivo de token \"%1\".").arg(path);
         return {};
-    }
-    const QString token = QString::fromUtf8(file.readLine()).trimmed();
-    if (token.isEmpty())
+    case kvr::platform::TokenFileStatus::Empty:
         *error = QStringLiteral("O arquivo de token \"%1\" está vazio.").arg(path);
+        break;
+    case kvr::platform::TokenFileStatus::Read:
+        break;
+    }
     return token;
 }
 

@@ -7,6 +7,7 @@
 #include "server/storage/Storage.h"
 
 #include "platform/QuitOnSignal.h"
+#include "platform/TokenFile.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -49,17 +50,17 @@ bool prepareDatabase(const ServerOptions &options)
     }
 }
 
-// The access token: the file's first line, trimmed.
 bool loadToken(const QString &path, QByteArray &token, QString &problem)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QString text, why;
+    const kvr::platform::TokenFileStatus status = kvr::platform::readTokenFile(path, text, &why);
+    token = text.toUtf8();
+    if (status == kvr::platform::TokenFileStatus::Unreadable) {
         problem = QStringLiteral("Não foi possível ler o arquivo do token de acesso %1: %2.")
-                      .arg(path, file.errorString());
+                      .arg(path, why);
         return false;
     }
-    token = file.readLine().trimmed();
-    if (token.isEmpty()) {
+    if (status == kvr::platform::TokenFileStatus::Empty) {
         problem = QStringLiteral("O arquivo do token de acesso %1 está vazio; escreva o token na "
                                  "primeira linha.")
                       .arg(path);
