@@ -6,25 +6,15 @@
 #include <QTemporaryDir>
 
 using namespace kvr::test;
-using kvr::protocol::RpcError;
 using kvr::protocol::RpcResponse;
 
 namespace {
 
 const QString Token = QStringLiteral("s3gr3do-de-teste");
-
-QString tlsFile(const char *name)
-{
-    return QStringLiteral(QT_TESTCASE_SOURCEDIR "/../data/tls/") + QString::fromLatin1(name);
-}
-
-QByteArray requestLine(const QString &method, const QJsonArray &params)
-{
-    return kvr::protocol::encodeRequest(1, method, params) + '\n';
-}
+const QByteArray AuthLine = kvr::protocol::encodeRequest(1, "kvr.auth", {Token}) + '\n';
 
 // One request over TLS trusting only `caFile`; false when the handshake fails.
-bool callOverTls(quint16 port, const QString &caFile, const QByteArray &line, RpcResponse &response)
+bool callOverTls(quint16 port, const QString &caFile, RpcResponse &response)
 {
     QSslSocket socket;
     QSslConfiguration config = QSslConfiguration::defaultConfiguration();
@@ -33,7 +23,7 @@ bool callOverTls(quint16 port, const QString &caFile, const QByteArray &line, Rp
     socket.connectToHostEncrypted(QStringLiteral("localhost"), port);
     if (!socket.waitForEncrypted(10000))
         return false;
-    socket.write(line);
+    socket.write(AuthLine);
     QByteArray reply;
     while (!reply.contains('\n') && socket.waitForReadyRead(10000))
         reply += socket.readAll();
@@ -48,13 +38,27 @@ protected:
     {
         ServerTest::SetUp();
         ASSERT_TRUE(m_dir.isValid());
-        m_tokenFile = m_dir.filePath(QStringLiteral("token"));
-        QFile file(m_tokenFile);
+        QFile file(m_dir.filePath(QStringLiteral("token")));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("  " + Token.toUtf8() + "  \nsegunda linha ignorada\n");
+        QFile(m_dir.filePath(QStringLiteral("vazio"))).open(QIODevice::WriteOnly);
+    }
+    // A space-separated command line; a file name with a dot is one of the
+    // test TLS files, any other one of the test's folder ("token", "vazio").
+    QStringList arguments(const char *line) const
+    {
+        QStringList out;
+        for (const QString &word : QString::fromUtf8(line).split(' ', Qt::SkipEmptyParts))
+            out.append(word.startsWith(QLatin1String("--")) ? word
+                       : word.contains(QLatin1Char('.'))    ? tlsFile(word)
+                                                            : m_dir.filePath(word));
+        return out;
+    }
+    static QString tlsFile(const QString &name)
+    {
+        return QStringLiteral(QT_TESTCASE_SOURCEDIR "/../data/tls/") + name;
     }
     QTemporaryDir m_dir;
-    QString m_tokenFile;
 };
 
 } // namespace
@@ -65,35 +69,27 @@ TEST_P(Access, TokenIsTheFirstCallOfEachConnection)
     {
         const char *name;
         bool withToken;
-        QString method;
+        const char *method;
         QJsonArray params;
         const char *error; // nullptr: authenticated, and calls follow
     } cases[] = {
-        {"right token", true, QStringLiteral("kvr.auth"), {Token}, nullptr},
+        {"right token", true, "kvr.auth", {Token}, nullptr},
         {"wrong token",
          true,
-         QStringLiteral("kvr.auth"),
+         "kvr.auth",
          {QString(Token + QLatin1Char('x'))},
          "Token de acesso inválido"},
-        {"token prefix",
-         true,
-         QStringLiteral("kvr.auth"),
-         {Token.left(4)},
-         "Token de acesso inválido"},
-        {"no token", true, QStringLiteral("kvr.auth"), {}, "Token de acesso inválido"},
+        {"token prefix", true, "kvr.auth", {Token.left(4)}, "Token de acesso inválido"},
+        {"no token", true, "kvr.auth", {}, "Token de acesso inválido"},
         {"other call first",
          true,
-         QStringLiteral("kvr51400.rdmConsisteFiscal.getCFOP"),
+         "kvr51400.rdmConsisteFiscal.getCFOP",
          {},
          "Autenticação necessária"},
-        {"no token asked",
-         false,
-         QStringLiteral("kvr.auth"),
-         {QStringLiteral("qualquer")},
-         nullptr},
+        {"no token asked", false, "kvr.auth", {"qualquer"}, nullptr},
     };
     ServedProcess guarded, open;
-    ASSERT_TRUE(guarded.start(m_db->url(), {QStringLiteral("--token-file"), m_tokenFile}))
+    ASSERT_TRUE(guarded.start(m_db->url(), arguments("--token-file token")))
         << guarded.log().toStdString();
     ASSERT_TRUE(open.start(m_db->url())) << open.log().toStdString();
     for (const auto &c : cases) {
@@ -118,62 +114,40 @@ TEST_P(Access, TokenIsTheFirstCallOfEachConnection)
 TEST_P(Access, TlsServesOnlyClientsThatTrustItsCertificate)
 {
     ServedProcess server;
-    ASSERT_TRUE(server.start(m_db->url(), {QStringLiteral("--tls-cert"), tlsFile("server.pem"),
-                                           QStringLiteral("--tls-key"), tlsFile("server.key"),
-                                           QStringLiteral("--token-file"), m_tokenFile}))
+    ASSERT_TRUE(server.start(
+        m_db->url(), arguments("--tls-cert server.pem --tls-key server.key --token-file token")))
         << server.log().toStdString();
-    const struct
-    {
-        const char *name;
-        const char *ca;
-        bool served;
-    } cases[] = {
-        {"trusted CA", "ca.pem", true},
-        {"unrelated CA", "other-ca.pem", false},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto &[ca, served] : {std::pair{"ca.pem", true}, std::pair{"other-ca.pem", false}}) {
+        SCOPED_TRACE(ca);
         RpcResponse response;
-        EXPECT_EQ(callOverTls(server.port(), tlsFile(c.ca),
-                              requestLine(QStringLiteral("kvr.auth"), {Token}), response),
-                  c.served);
-        EXPECT_EQ(response.ok, c.served);
+        EXPECT_EQ(callOverTls(server.port(), tlsFile(ca), response), served);
+        EXPECT_EQ(response.ok, served);
     }
     RpcClient plain;
     ASSERT_TRUE(plain.connectTo(server.port()));
-    plain.sendRaw(requestLine(QStringLiteral("kvr.auth"), {Token}));
+    plain.sendRaw(AuthLine);
     EXPECT_TRUE(plain.readLine(5000).isEmpty());
     EXPECT_TRUE(plain.waitClosed());
 }
 
 TEST_P(Access, UnusableTokenOrCertificateFilesStopTheStart)
 {
-    const QString empty = m_dir.filePath(QStringLiteral("vazio"));
-    QFile(empty).open(QIODevice::WriteOnly);
     const struct
     {
-        QStringList args;
+        const char *args;
         int exitCode;
         const char *message;
     } cases[] = {
-        {{QStringLiteral("--token-file"), m_dir.filePath(QStringLiteral("nada"))},
-         1,
-         "Não foi possível ler o arquivo do token"},
-        {{QStringLiteral("--token-file"), empty}, 1, "está vazio"},
-        {{QStringLiteral("--tls-cert"), tlsFile("server.pem")}, 2, "--tls-cert e --tls-key"},
-        {{QStringLiteral("--tls-cert"), tlsFile("server.key"), QStringLiteral("--tls-key"),
-          tlsFile("server.key")},
-         1,
-         "não contém um certificado"},
-        {{QStringLiteral("--tls-cert"), tlsFile("server.pem"), QStringLiteral("--tls-key"),
-          tlsFile("ca.pem")},
-         1,
-         "não contém uma chave privada"},
+        {"--token-file nada", 1, "Não foi possível ler o arquivo do token"},
+        {"--token-file vazio", 1, "está vazio"},
+        {"--tls-cert server.pem", 2, "--tls-cert e --tls-key"},
+        {"--tls-cert server.key --tls-key server.key", 1, "não contém um certificado"},
+        {"--tls-cert server.pem --tls-key ca.pem", 1, "não contém uma chave privada"},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.args.join(' ').toStdString());
+        SCOPED_TRACE(c.args);
         ServedProcess server;
-        EXPECT_FALSE(server.start(m_db->url(), c.args));
+        EXPECT_FALSE(server.start(m_db->url(), arguments(c.args)));
         EXPECT_EQ(server.waitExit(10000), c.exitCode);
         EXPECT_TRUE(server.log().contains(QString::fromUtf8(c.message)))
             << server.log().toStdString();
