@@ -26,135 +26,103 @@ QString qtCoreLibrary()
     return QString::fromLocal8Bit(info.dli_fname);
 }
 
-enum class Content { Nothing, Text, QtCore };
-
-struct BadModuleCase
+TEST(BadModule, IsReportedAndNotLoaded)
 {
-    const char *code;
-    Content content;     // what to put under the module's name
-    const char *message; // start of the message the user sees
-};
-
-class BadModule : public ::testing::TestWithParam<BadModuleCase>
-{
-};
-
-TEST_P(BadModule, IsReportedAndNotLoaded)
-{
-    const BadModuleCase &c = GetParam();
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString code = QString::fromLatin1(c.code);
-    const QString target = ModuleLoader::LibraryPath(dir.path(), code);
-    if (c.content == Content::QtCore) {
-        ASSERT_TRUE(QFile::copy(qtCoreLibrary(), target)) << qtCoreLibrary().toStdString();
-    } else if (c.content == Content::Text) {
-        QFile text(target);
-        ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-        text.write("not a library");
+    enum class Content { Nothing, Text, QtCore };
+    const struct
+    {
+        const char *code;
+        Content content;     // what to put under the module's name
+        const char *message; // start of the message the user sees
+    } cases[] = {{"KVR72300", Content::Nothing, "Módulo KVR72300 não está instalado."},
+                 {"KVR72400", Content::Text, "Não foi possível carregar o módulo KVR72400"},
+                 // A real library that is not a module: no IniProc.
+                 {"KVR00001", Content::QtCore, "O arquivo libkvr00001.so não é um módulo válido"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.code);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        const QString code = QString::fromLatin1(c.code);
+        const QString target = ModuleLoader::LibraryPath(dir.path(), code);
+        if (c.content == Content::QtCore) {
+            ASSERT_TRUE(QFile::copy(qtCoreLibrary(), target)) << qtCoreLibrary().toStdString();
+        } else if (c.content == Content::Text) {
+            QFile text(target);
+            ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+            text.write("not a library");
+        }
+        SetModulesDir(dir.path());
+        ModalAnswer answer;
+        LoadBPL(code);
+        SetModulesDir(QString());
+        ASSERT_EQ(answer.Texts().size(), 1);
+        EXPECT_TRUE(answer.Texts().first().startsWith(QString::fromUtf8(c.message)))
+            << answer.Texts().first().toStdString();
+        EXPECT_FALSE(ModuleLoader::Instance().IsLoaded(code));
     }
-    SetModulesDir(dir.path());
-    ModalAnswer answer;
-    LoadBPL(code);
-    SetModulesDir(QString());
-    ASSERT_EQ(answer.Texts().size(), 1);
-    EXPECT_TRUE(answer.Texts().first().startsWith(QString::fromUtf8(c.message)))
-        << answer.Texts().first().toStdString();
-    EXPECT_FALSE(ModuleLoader::Instance().IsLoaded(code));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Modules, BadModule,
-    ::testing::Values(
-        BadModuleCase{"KVR72300", Content::Nothing, "Módulo KVR72300 não está instalado."},
-        BadModuleCase{"KVR72400", Content::Text, "Não foi possível carregar o módulo KVR72400"},
-        // A real library that is not a module: no IniProc.
-        BadModuleCase{"KVR00001", Content::QtCore,
-                      "O arquivo libkvr00001.so não é um módulo válido"}));
-
-struct CodeCase
-{
-    const char *code;
-    bool valid;
-};
-
-class ModuleCode : public ::testing::TestWithParam<CodeCase>
-{
-};
 
 // The code is checked before any path is built from it.
-TEST_P(ModuleCode, OnlyLettersAndDigitsReachAPath)
+TEST(ModuleCode, OnlyLettersAndDigitsReachAPath)
 {
-    const CodeCase &c = GetParam();
-    const QString code = QString::fromUtf8(c.code);
-    EXPECT_EQ(ModuleLoader::IsValidCode(code), c.valid);
-    EXPECT_EQ(ModuleLoader::LibraryPath(QStringLiteral("/m"), code).isEmpty(), !c.valid);
-    if (c.valid)
-        return;
-    ModalAnswer answer;
-    EXPECT_FALSE(ModuleLoader::Instance().Start(code));
-    EXPECT_EQ(answer.Texts(), QStringList{QStringLiteral("Código de módulo inválido: \"%1\". "
-                                                         "Use apenas letras e algarismos.")
-                                              .arg(code)});
-    EXPECT_FALSE(ModuleLoader::Instance().IsLoaded(code));
+    for (const char *valid : {"KVR51400", "kvr51400", "X1"}) {
+        EXPECT_TRUE(ModuleLoader::IsValidCode(QString::fromUtf8(valid))) << valid;
+        EXPECT_FALSE(
+            ModuleLoader::LibraryPath(QStringLiteral("/m"), QString::fromUtf8(valid)).isEmpty());
+    }
+    for (const char *invalid : {"../KVR51400", "KVR/51400", "/tmp/x", "KVR.51400", "KVR 51400",
+                                "KVR-51400", "KVRÇ1400", "KVR\t1", "*"}) {
+        SCOPED_TRACE(invalid);
+        const QString code = QString::fromUtf8(invalid);
+        EXPECT_FALSE(ModuleLoader::IsValidCode(code));
+        EXPECT_TRUE(ModuleLoader::LibraryPath(QStringLiteral("/m"), code).isEmpty());
+        ModalAnswer answer;
+        EXPECT_FALSE(ModuleLoader::Instance().Start(code));
+        EXPECT_EQ(answer.Texts(), QStringList{QStringLiteral("Código de módulo inválido: \"%1\". "
+                                                             "Use apenas letras e algarismos.")
+                                                  .arg(code)});
+        EXPECT_FALSE(ModuleLoader::Instance().IsLoaded(code));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Codes, ModuleCode,
-                         ::testing::Values(CodeCase{"KVR51400", true}, CodeCase{"kvr51400", true},
-                                           CodeCase{"X1", true}, CodeCase{"../KVR51400", false},
-                                           CodeCase{"KVR/51400", false}, CodeCase{"/tmp/x", false},
-                                           CodeCase{"KVR.51400", false},
-                                           CodeCase{"KVR 51400", false},
-                                           CodeCase{"KVR-51400", false},
-                                           CodeCase{"KVRÇ1400", false}, CodeCase{"KVR\t1", false},
-                                           CodeCase{"*", false}));
-
-struct EntryCase
-{
-    const char *failing;     // the entry that throws; "" none
-    bool loaded;             // after Load
-    QStringList loadTexts;   // messages while loading
-    QStringList unloadTexts; // messages while unloading
-};
-
-class FailingEntry : public ::testing::TestWithParam<EntryCase>
-{
-};
 
 // A module that lets exceptions out of its entries cannot take the host down,
 // and one whose Initialize fails does not count as loaded.
-TEST_P(FailingEntry, StaysInsideTheLoader)
+TEST(FailingEntry, StaysInsideTheLoader)
 {
-    const EntryCase &c = GetParam();
-    const QString code = QStringLiteral("KVR99001");
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    ASSERT_TRUE(QFile::copy(QStringLiteral(KVR_FAILING_MODULE),
-                            ModuleLoader::LibraryPath(dir.path(), code)));
-    qputenv("KVR_FAILING_ENTRY", c.failing);
-    SetModulesDir(dir.path());
-    ModalAnswer answer;
-    EXPECT_EQ(ModuleLoader::Instance().Load(code), c.loaded);
-    EXPECT_EQ(ModuleLoader::Instance().IsLoaded(code), c.loaded);
-    EXPECT_EQ(answer.Texts(), c.loadTexts);
-    const qsizetype shown = answer.Texts().size();
-    EXPECT_EQ(ModuleLoader::Instance().Unload(code), c.loaded);
-    EXPECT_FALSE(ModuleLoader::Instance().IsLoaded(code));
-    EXPECT_EQ(answer.Texts().mid(shown), c.unloadTexts);
-    SetModulesDir(QString());
-    qunsetenv("KVR_FAILING_ENTRY");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Entries, FailingEntry,
-    ::testing::Values(
-        EntryCase{"", true, {}, {}},
-        EntryCase{"Initialize",
+    const struct
+    {
+        const char *failing;     // the entry that throws; "" none
+        bool loaded;             // after Load
+        QStringList loadTexts;   // messages while loading
+        QStringList unloadTexts; // messages while unloading
+    } cases[] = {{"", true, {}, {}},
+                 {"Initialize",
                   false,
                   {QStringLiteral("Erro inesperado: Initialize falhou"),
                    QStringLiteral("O módulo KVR99001 não pôde ser iniciado.")},
                   {}},
-        EntryCase{"Finalize", true, {}, {QStringLiteral("Erro inesperado: Finalize falhou")}}));
+                 {"Finalize", true, {}, {QStringLiteral("Erro inesperado: Finalize falhou")}}};
+    const QString code = QStringLiteral("KVR99001");
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.failing);
+        QTemporaryDir dir; // a new file each time: a fresh load
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_TRUE(QFile::copy(QStringLiteral(KVR_FAILING_MODULE),
+                                ModuleLoader::LibraryPath(dir.path(), code)));
+        SetModulesDir(dir.path());
+        qputenv("KVR_FAILING_ENTRY", c.failing);
+        ModalAnswer answer;
+        EXPECT_EQ(ModuleLoader::Instance().Load(code), c.loaded);
+        EXPECT_EQ(ModuleLoader::Instance().IsLoaded(code), c.loaded);
+        EXPECT_EQ(answer.Texts(), c.loadTexts);
+        const qsizetype shown = answer.Texts().size();
+        EXPECT_EQ(ModuleLoader::Instance().Unload(code), c.loaded);
+        EXPECT_FALSE(ModuleLoader::Instance().IsLoaded(code));
+        EXPECT_EQ(answer.Texts().mid(shown), c.unloadTexts);
+    }
+    SetModulesDir(QString());
+    qunsetenv("KVR_FAILING_ENTRY");
+}
 
 TEST(ModuleLoader, EmptyCodeIsReported)
 {
