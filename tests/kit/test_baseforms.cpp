@@ -31,7 +31,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <ostream>
 
 namespace {
 
@@ -470,89 +469,73 @@ private:
     }
 };
 
-enum class Switch { SetCurrentIndex, TabClick, Mnemonic, CtrlTabOnTabBar };
-
-struct PageSwitchCase
+TEST(GridFormPages, FocusNeverLeavesThePageControl)
 {
-    const char *name;
-    bool panelFirst;
-    int from;
-    Switch how;
-};
+    enum class Switch { SetCurrentIndex, TabClick, Mnemonic, CtrlTabOnTabBar };
+    const struct
+    {
+        const char *name;
+        bool panelFirst;
+        int from;
+        Switch how;
+    } cases[] = {{"PanelFirstFromBase", true, 0, Switch::SetCurrentIndex},
+                 {"PanelFirstFromSecond", true, 1, Switch::SetCurrentIndex},
+                 {"PageFirstFromBase", false, 0, Switch::SetCurrentIndex},
+                 {"PageFirstFromSecond", false, 1, Switch::SetCurrentIndex},
+                 {"TabClickFromBase", true, 0, Switch::TabClick},
+                 {"TabClickFromSecond", false, 1, Switch::TabClick},
+                 {"MnemonicFromBase", true, 0, Switch::Mnemonic},
+                 {"CtrlTabOnTheTabBar", true, 1, Switch::CtrlTabOnTabBar}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<TfrmPaginas> form(TfrmPadraoGrid::Create<TfrmPaginas>(c.panelFirst));
+        form->resize(800, 500);
+        form->show();
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        form->cdsTeste->SetData(RulePacket(3));
+        QTabWidget *pages = form->pgcPadrao;
+        TDBGrid *grids[] = {form->dbgPadrao, form->dbgBloqueados};
+        pages->setCurrentIndex(c.from);
+        QWidget *start = c.how == Switch::CtrlTabOnTabBar ? static_cast<QWidget *>(pages->tabBar())
+                                                          : grids[c.from];
+        start->setFocus();
+        ASSERT_EQ(QApplication::focusWidget(), start);
+        form->enters.clear();
+        QList<QWidget *> path; // every widget the focus passes through
+        const QMetaObject::Connection watch = QObject::connect(
+            qApp, &QApplication::focusChanged, [&path](QWidget *, QWidget *now) { path << now; });
 
-void PrintTo(const PageSwitchCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
+        const int to = 1 - c.from;
+        switch (c.how) {
+        case Switch::SetCurrentIndex:
+            pages->setCurrentIndex(to);
+            break;
+        case Switch::TabClick:
+            QTest::mouseClick(pages->tabBar(), Qt::LeftButton, {},
+                              pages->tabBar()->tabRect(to).center());
+            break;
+        case Switch::Mnemonic:
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_B, Qt::AltModifier);
+            break;
+        case Switch::CtrlTabOnTabBar:
+            QTest::keyClick(pages->tabBar(), Qt::Key_Tab, Qt::ControlModifier);
+            break;
+        }
+        QCoreApplication::processEvents();
+        QObject::disconnect(watch);
 
-class GridFormPages : public ::testing::TestWithParam<PageSwitchCase>
-{
-};
-
-TEST_P(GridFormPages, FocusNeverLeavesThePageControl)
-{
-    const PageSwitchCase &c = GetParam();
-    std::unique_ptr<TfrmPaginas> form(TfrmPadraoGrid::Create<TfrmPaginas>(c.panelFirst));
-    form->resize(800, 500);
-    form->show();
-    form->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    form->cdsTeste->SetData(RulePacket(3));
-    QTabWidget *pages = form->pgcPadrao;
-    TDBGrid *grids[] = {form->dbgPadrao, form->dbgBloqueados};
-    pages->setCurrentIndex(c.from);
-    QWidget *start =
-        c.how == Switch::CtrlTabOnTabBar ? static_cast<QWidget *>(pages->tabBar()) : grids[c.from];
-    start->setFocus();
-    ASSERT_EQ(QApplication::focusWidget(), start);
-    form->enters.clear();
-    QList<QWidget *> path; // every widget the focus passes through
-    const QMetaObject::Connection watch = QObject::connect(
-        qApp, &QApplication::focusChanged, [&path](QWidget *, QWidget *now) { path << now; });
-
-    const int to = 1 - c.from;
-    switch (c.how) {
-    case Switch::SetCurrentIndex:
-        pages->setCurrentIndex(to);
-        break;
-    case Switch::TabClick:
-        QTest::mouseClick(pages->tabBar(), Qt::LeftButton, {},
-                          pages->tabBar()->tabRect(to).center());
-        break;
-    case Switch::Mnemonic:
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_B, Qt::AltModifier);
-        break;
-    case Switch::CtrlTabOnTabBar:
-        QTest::keyClick(pages->tabBar(), Qt::Key_Tab, Qt::ControlModifier);
-        break;
+        EXPECT_EQ(pages->currentIndex(), to);
+        QWidget *focus = QApplication::focusWidget();
+        EXPECT_TRUE(form->enters.isEmpty()) << "the panel's enter ran";
+        EXPECT_TRUE(form->cdsTeste->Active());
+        EXPECT_FALSE(form->panImposto->isAncestorOf(focus));
+        EXPECT_EQ(focus, c.how == Switch::CtrlTabOnTabBar ? start : grids[to]);
+        for (QWidget *passed : path)
+            EXPECT_TRUE(!passed || pages->isAncestorOf(passed))
+                << "focus passed through " << passed->metaObject()->className();
     }
-    QCoreApplication::processEvents();
-    QObject::disconnect(watch);
-
-    EXPECT_EQ(pages->currentIndex(), to);
-    QWidget *focus = QApplication::focusWidget();
-    EXPECT_TRUE(form->enters.isEmpty()) << "the panel's enter ran";
-    EXPECT_TRUE(form->cdsTeste->Active());
-    EXPECT_FALSE(form->panImposto->isAncestorOf(focus));
-    EXPECT_EQ(focus, c.how == Switch::CtrlTabOnTabBar ? start : grids[to]);
-    for (QWidget *passed : path)
-        EXPECT_TRUE(!passed || pages->isAncestorOf(passed))
-            << "focus passed through " << passed->metaObject()->className();
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Switches, GridFormPages,
-    ::testing::Values(PageSwitchCase{"PanelFirstFromBase", true, 0, Switch::SetCurrentIndex},
-                      PageSwitchCase{"PanelFirstFromSecond", true, 1, Switch::SetCurrentIndex},
-                      PageSwitchCase{"PageFirstFromBase", false, 0, Switch::SetCurrentIndex},
-                      PageSwitchCase{"PageFirstFromSecond", false, 1, Switch::SetCurrentIndex},
-                      PageSwitchCase{"TabClickFromBase", true, 0, Switch::TabClick},
-                      PageSwitchCase{"TabClickFromSecond", false, 1, Switch::TabClick},
-                      PageSwitchCase{"MnemonicFromBase", true, 0, Switch::Mnemonic},
-                      PageSwitchCase{"CtrlTabOnTheTabBar", true, 1, Switch::CtrlTabOnTabBar}),
-    [](const ::testing::TestParamInfo<PageSwitchCase> &info) {
-        return std::string(info.param.name);
-    });
 
 // A routine dialog as modules write it: kept between openings.
 class TfrmRotina final : public TfrmRotiGeral
