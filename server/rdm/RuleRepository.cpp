@@ -6,7 +6,6 @@
 #include "server/storage/Storage.h"
 
 #include <QScopeGuard>
-#include <QSqlDriver>
 
 #include <sqlite3.h>
 
@@ -16,10 +15,10 @@ using R = RuleRecord;
 
 namespace {
 
-// The SQLite connection under a query of the QSQLITE driver, else nullptr.
-sqlite3 *sqliteHandle(const QSqlQuery &query)
+// The SQLite connection under the QSQLITE driver, else nullptr.
+sqlite3 *sqliteHandle(const Storage &storage)
 {
-    const QVariant handle = query.driver() ? query.driver()->handle() : QVariant();
+    const QVariant handle = storage.nativeHandle();
     if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
         return nullptr;
     return *static_cast<sqlite3 *const *>(handle.constData());
@@ -83,11 +82,11 @@ void RuleRepository::writeOfTax(const QString &tax, protocol::PacketWriter &writ
     static const QString sql =
         QStringLiteral("SELECT %1 FROM consistencia WHERE cdimposto = ? ORDER BY nrseqconsiste")
             .arg(R::storedColumns());
-    QSqlQuery &query = m_storage.prepared(sql);
-    if (sqlite3 *db = sqliteHandle(query)) {
+    if (sqlite3 *db = sqliteHandle(m_storage)) {
         writeSqliteRows(db, sql, tax, writer);
         return;
     }
+    QSqlQuery &query = m_storage.prepared(sql);
     query.addBindValue(Storage::text(tax));
     m_storage.run(query);
     while (query.next()) {

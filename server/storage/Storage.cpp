@@ -5,6 +5,7 @@
 #include "server/storage/PostgresStorage.h"
 #include "server/storage/SqliteStorage.h"
 
+#include <QSqlDriver>
 #include <QSqlError>
 
 #include <atomic>
@@ -60,6 +61,11 @@ void Storage::openConnection()
         fail(QStringLiteral("Não foi possível abrir o banco de dados %1").arg(m_url.display()),
              m_db.lastError(), Unavailable);
     afterOpen();
+}
+
+QVariant Storage::nativeHandle() const
+{
+    return m_db.driver() ? m_db.driver()->handle() : QVariant();
 }
 
 QSqlQuery &Storage::prepared(const QString &sql)

@@ -5,6 +5,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
+#include <QVariant>
 
 #include <map>
 #include <memory>
@@ -24,6 +25,9 @@ public:
     static std::unique_ptr<Storage> open(const DatabaseUrl &url);
 
     DatabaseUrl::Kind kind() const { return m_url.kind; }
+    // The driver's own connection (sqlite3* or PGconn*), for reads that
+    // bypass Qt's per-value conversions.
+    QVariant nativeHandle() const;
 
     // A prepared statement for `sql`, cached per connection, with its bindings reset.
     QSqlQuery &prepared(const QString &sql);
