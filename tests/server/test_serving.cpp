@@ -7,11 +7,8 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <csignal>
 #include <functional>
@@ -25,9 +22,10 @@ namespace {
 class Serving : public ServerTest
 {
 protected:
-    bool serve(ServedProcess &server, const QStringList &extra)
+    // Starts `server` with the space-separated options `extra`.
+    bool serve(ServedProcess &server, const QString &extra)
     {
-        const bool up = server.start(m_db->url(), extra);
+        const bool up = server.start(m_db->url(), extra.split(QLatin1Char(' ')));
         EXPECT_TRUE(up) << server.log().toStdString();
         return up;
     }
@@ -35,47 +33,50 @@ protected:
 
 // Behaviour that does not depend on the database runs on SQLite alone; the
 // database connection count is PostgreSQL's.
-class ServingAnyDatabase : public Serving
-{
-};
-class ServingPostgres : public Serving
-{
-};
+using ServingAnyDatabase = Serving;
+using ServingPostgres = Serving;
 
-QJsonArray taxArgs()
+const QJsonArray TaxArgs{QStringLiteral("01"), QString()};
+
+// The request line of a call of the rules object.
+QByteArray requestLine(const char *method, const QJsonArray &params)
 {
-    return {QStringLiteral("01"), QString()};
+    return kvr::protocol::encodeRequest(1, QStringLiteral("kvr51400.rdmConsisteFiscal.") + method,
+                                        params) +
+           '\n';
 }
 
-// Sends `line` over and over without reading a byte, until the server stops
-// taking more (the socket stays unwritable for a second); the bytes sent.
-qint64 writeWithoutReading(quint16 port, const QByteArray &line, qint64 cap)
+// Sends `line` over `fd` again and again, until the server stops taking more
+// (the socket stays unwritable for a second); the bytes sent.
+qint64 writeWithoutReading(int fd, const QByteArray &line, qint64 cap)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
     qint64 sent = 0;
     qsizetype offset = 0;
-    while (sent < cap) {
-        pollfd writable{fd, POLLOUT, 0};
-        if (::poll(&writable, 1, 1000) == 0)
-            break;
+    for (pollfd writable{fd, POLLOUT, 0}; sent<cap && ::poll(&writable, 1, 1000)> 0;) {
         const ssize_t n =
             ::send(fd, line.constData() + offset, static_cast<size_t>(line.size() - offset),
                    MSG_DONTWAIT | MSG_NOSIGNAL);
-        if (n < 0)
-            continue;
-        sent += n;
-        offset = (offset + n) % line.size();
+        sent += std::max<ssize_t>(n, 0);
+        offset = (offset + std::max<ssize_t>(n, 0)) % line.size();
     }
-    ::close(fd);
     return sent;
+}
+
+// The server hangs up on the client, after a refusal saying `text` (none if nullptr).
+void expectRefused(RpcClient &client, const char *text)
+{
+    const QByteArray line = client.readLine(10000);
+    EXPECT_TRUE(client.waitClosed());
+    if (!text) {
+        EXPECT_TRUE(line.isEmpty()) << line.constData();
+        return;
+    }
+    RpcResponse response;
+    QString problem;
+    ASSERT_TRUE(kvr::protocol::parseResponse(line, response, problem)) << line.constData();
+    EXPECT_EQ(response.fault.code, RpcError::InvalidRequest);
+    EXPECT_TRUE(response.fault.message.contains(QString::fromUtf8(text)))
+        << response.fault.message.toStdString();
 }
 
 } // namespace
@@ -83,14 +84,15 @@ qint64 writeWithoutReading(quint16 port, const QByteArray &line, qint64 cap)
 TEST_P(ServingAnyDatabase, ClientThatDoesNotReadIsNotReadEither)
 {
     ServedProcess server;
-    ASSERT_TRUE(serve(server, {QStringLiteral("--max-message"), QStringLiteral("65536")}));
+    ASSERT_TRUE(serve(server, "--max-message 65536"));
     const qint64 before = server.residentKib();
-    const QByteArray request =
-        kvr::protocol::encodeRequest(1, QStringLiteral("kvr51400.rdmConsisteFiscal.getCFOP"), {}) +
-        '\n';
     // Before back-pressure the server read all of this, growing by gigabytes.
     const qint64 cap = 512LL * 1024 * 1024;
-    const qint64 sent = writeWithoutReading(server.port(), request, cap);
+    RpcClient greedy;
+    ASSERT_TRUE(greedy.connectTo(server.port()));
+    const qint64 sent = writeWithoutReading(int(greedy.socket().socketDescriptor()),
+                                            requestLine("getCFOP", {}), cap);
+    greedy.socket().abort();
     EXPECT_LT(sent, cap / 8) << "the server kept reading from a client that does not read";
     EXPECT_LT(server.residentKib() - before, 64 * 1024) << "KiB grown";
     RpcClient other;
@@ -101,23 +103,19 @@ TEST_P(ServingAnyDatabase, ClientThatDoesNotReadIsNotReadEither)
 TEST_P(ServingPostgres, IdleClientsHoldNoDatabaseConnection)
 {
     ServedProcess server;
-    ASSERT_TRUE(serve(server, {QStringLiteral("--db-pool"), QStringLiteral("2")}));
-    std::vector<std::unique_ptr<RpcClient>> idle;
-    for (int i = 0; i < 100; ++i) {
-        idle.push_back(std::make_unique<RpcClient>());
-        ASSERT_TRUE(idle.back()->connectTo(server.port()));
-    }
+    ASSERT_TRUE(serve(server, "--db-pool 2"));
+    std::vector<RpcClient> idle(100);
+    for (RpcClient &client : idle)
+        ASSERT_TRUE(client.connectTo(server.port()));
     // All call at once, then stay connected doing nothing.
-    for (auto &client : idle)
-        client->sendRaw(kvr::protocol::encodeRequest(
-                            7, QStringLiteral("kvr51400.rdmConsisteFiscal.getImposto"), taxArgs()) +
-                        '\n');
-    for (auto &client : idle)
-        ASSERT_TRUE(client->readResponse().ok);
+    for (RpcClient &client : idle)
+        client.sendRaw(requestLine("getImposto", TaxArgs));
+    for (RpcClient &client : idle)
+        ASSERT_TRUE(client.readResponse().ok);
     RpcClient active;
     ASSERT_TRUE(active.connectTo(server.port()));
     for (int i = 0; i < 5; ++i)
-        EXPECT_TRUE(active.call(QStringLiteral("getImposto"), taxArgs()).ok);
+        EXPECT_TRUE(active.call(QStringLiteral("getImposto"), TaxArgs).ok);
     QSqlQuery count(m_db->direct());
     ASSERT_TRUE(count.exec(QStringLiteral("SELECT COUNT(*) FROM pg_stat_activity WHERE datname = "
                                           "current_database() AND pid <> pg_backend_pid()")));
@@ -128,7 +126,7 @@ TEST_P(ServingPostgres, IdleClientsHoldNoDatabaseConnection)
 TEST_P(ServingAnyDatabase, ConnectionsBeyondTheLimitAreRefused)
 {
     ServedProcess server;
-    ASSERT_TRUE(serve(server, {QStringLiteral("--max-connections"), QStringLiteral("3")}));
+    ASSERT_TRUE(serve(server, "--max-connections 3"));
     RpcClient clients[3];
     for (RpcClient &client : clients) {
         ASSERT_TRUE(client.connectTo(server.port()));
@@ -136,11 +134,7 @@ TEST_P(ServingAnyDatabase, ConnectionsBeyondTheLimitAreRefused)
     }
     RpcClient extra;
     ASSERT_TRUE(extra.connectTo(server.port()));
-    const RpcResponse refused = extra.readResponse();
-    EXPECT_EQ(refused.fault.code, RpcError::InvalidRequest);
-    EXPECT_TRUE(refused.fault.message.contains(QStringLiteral("máximo de 3 conexões")))
-        << refused.fault.message.toStdString();
-    EXPECT_TRUE(extra.waitClosed());
+    expectRefused(extra, "máximo de 3 conexões");
     // A place given back is taken again.
     clients[0].socket().disconnectFromHost();
     bool served = false;
@@ -157,22 +151,16 @@ TEST_P(ServingAnyDatabase, SilentSlowAndGreedyClientsAreClosed)
     const struct
     {
         const char *name;
-        QStringList args;
+        const char *args;
         QByteArray sent;
         const char *reply; // nullptr: closed without a line
         int notBeforeMs;
     } cases[] = {
-        {"idle", {QStringLiteral("--idle-timeout"), QStringLiteral("1")}, {}, nullptr, 900},
-        {"partial line",
-         {QStringLiteral("--line-timeout"), QStringLiteral("1")},
-         R"({"jsonrpc":"2.0","id":1,)",
-         "não chegou completa",
+        {"idle", "--idle-timeout 1", {}, nullptr, 900},
+        {"partial line", "--line-timeout 1", R"({"jsonrpc":"2.0","id":1,)", "não chegou completa",
          900},
-        {"partial line over the shared budget",
-         {QStringLiteral("--max-pending"), QStringLiteral("100000")},
-         QByteArray(300000, ' '),
-         "memória livre",
-         0},
+        {"partial line over the shared budget", "--max-pending 100000", QByteArray(300000, ' '),
+         "memória livre", 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -185,17 +173,7 @@ TEST_P(ServingAnyDatabase, SilentSlowAndGreedyClientsAreClosed)
         QElapsedTimer clock;
         clock.start();
         client.sendRaw(c.sent);
-        const QByteArray line = client.readLine(10000);
-        if (c.reply) {
-            RpcResponse response;
-            QString problem;
-            ASSERT_TRUE(kvr::protocol::parseResponse(line, response, problem)) << line.constData();
-            EXPECT_EQ(response.fault.code, RpcError::InvalidRequest);
-            EXPECT_TRUE(response.fault.message.contains(QString::fromUtf8(c.reply)));
-        } else {
-            EXPECT_TRUE(line.isEmpty()) << line.constData();
-        }
-        EXPECT_TRUE(client.waitClosed());
+        expectRefused(client, c.reply);
         EXPECT_GE(clock.elapsed(), c.notBeforeMs);
     }
 }
@@ -205,35 +183,34 @@ TEST_P(Serving, DatabaseFailuresTellClientsNoDetail)
     // The database goes away after the server started; the call finds out.
     QTemporaryDir dir;
     QString url;
-    std::function<void()> breakIt, repair;
+    std::function<void(bool)> allow; // connections to the database
     // PostgreSQL refuses to close a database to new connections from inside it.
     TestDatabase outside(GetParam());
     if (GetParam() == Backend::Sqlite) {
         const QString folder = dir.filePath(QStringLiteral("base"));
         QDir().mkpath(folder);
         url = QStringLiteral("sqlite:%1/regras.db").arg(folder);
-        breakIt = [folder, &dir] { QDir().rename(folder, dir.filePath(QStringLiteral("gone"))); };
-        repair = [] {};
+        allow = [folder, &dir](bool allowed) {
+            if (!allowed)
+                QDir().rename(folder, dir.filePath(QStringLiteral("gone")));
+        };
     } else {
         url = m_db->url();
         ASSERT_TRUE(outside.create()) << outside.errorText().toStdString();
-        const QString name = m_db->direct().databaseName();
-        const auto allow = [&outside, name](bool allowed) {
+        allow = [&outside, name = m_db->direct().databaseName()](bool allowed) {
             QSqlQuery alter(outside.direct());
             ASSERT_TRUE(alter.exec(QStringLiteral("ALTER DATABASE \"%1\" ALLOW_CONNECTIONS %2")
                                        .arg(name, allowed ? "true" : "false")))
                 << alter.lastError().text().toStdString();
         };
-        breakIt = [allow] { allow(false); };
-        repair = [allow] { allow(true); };
     }
     ServedProcess server;
     ASSERT_TRUE(server.start(url)) << server.log().toStdString();
     RpcClient client;
     ASSERT_TRUE(client.connectTo(server.port()));
-    breakIt();
-    const RpcResponse failed = client.call(QStringLiteral("getImposto"), taxArgs());
-    repair();
+    allow(false);
+    const RpcResponse failed = client.call(QStringLiteral("getImposto"), TaxArgs);
+    allow(true);
     EXPECT_EQ(failed.fault.code, RpcError::Database)
         << failed.fault.message.toStdString() << server.log().toStdString();
     EXPECT_TRUE(failed.fault.message.contains(QStringLiteral("Banco de dados indisponível")))
@@ -262,26 +239,22 @@ TEST_P(Serving, SigtermLetsARunningCallFinishWithinTheGraceTime)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         ServedProcess server;
-        ASSERT_TRUE(serve(server, {QStringLiteral("--shutdown-grace"), QString::number(c.grace)}));
+        ASSERT_TRUE(serve(server, QStringLiteral("--shutdown-grace %1").arg(c.grace)));
         const qint64 rulesBefore = ruleCount();
         // The test holds the writers' lock, so the server's write waits inside its call.
         QSqlDatabase holder = m_db->direct();
         ASSERT_TRUE(holder.transaction());
         QSqlQuery lock(holder);
-        ASSERT_TRUE(GetParam() == Backend::Sqlite
-                        ? lock.exec(QStringLiteral("INSERT INTO contador SELECT * FROM contador "
-                                                   "WHERE 0 = 1"))
-                        : lock.exec(QStringLiteral("SELECT pg_advisory_xact_lock(51400)")))
+        ASSERT_TRUE(lock.exec(
+            GetParam() == Backend::Sqlite
+                ? QStringLiteral("INSERT INTO contador SELECT * FROM contador WHERE 0 = 1")
+                : QStringLiteral("SELECT pg_advisory_xact_lock(51400)")))
             << lock.lastError().text().toStdString();
         RpcClient client;
         ASSERT_TRUE(client.connectTo(server.port()));
-        client.sendRaw(kvr::protocol::encodeRequest(
-                           1, QStringLiteral("kvr51400.rdmConsisteFiscal.cadAutoInsere"),
-                           {QStringLiteral("01"), QStringLiteral("00"), QStringLiteral("90"),
-                            QStringLiteral("1101"), QStringLiteral("7949"), QStringLiteral("0"),
-                            QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("S"),
-                            QStringLiteral("N"), QStringLiteral("1"), QStringLiteral("B")}) +
-                       '\n');
+        client.sendRaw(requestLine(
+            "cadAutoInsere", QJsonArray::fromStringList(
+                                 QStringLiteral("01 00 90 1101 7949 0 0 0 S N 1 B").split(' '))));
         ASSERT_TRUE(server.log(QStringLiteral("call started"), 10000)
                         .contains(QStringLiteral("call started")));
         QElapsedTimer clock;
