@@ -17,34 +17,96 @@
 #include <QLineEdit>
 #include <QTabWidget>
 
-#include <functional>
-
 namespace {
 
 // Seeded rules of ICMS ("01"): 1 predefined, 2 and 4 user rules, 3 admitted.
 const QString Rule1 = QStringLiteral("0000000001");
 const QString Rule2 = QStringLiteral("0000000002");
 const QString Rule4 = QStringLiteral("0000000004");
+const QString Icms = QStringLiteral("01");
+
+// "FIELD=value;FIELD=value" as ordered pairs.
+QList<std::pair<QString, QString>> Pairs(const char *text)
+{
+    QList<std::pair<QString, QString>> pairs;
+    for (const QString &item : QString::fromUtf8(text).split(';', Qt::SkipEmptyParts))
+        pairs.append({item.section('=', 0, 0), item.section('=', 1)});
+    return pairs;
+}
 
 class Maintenance : public ScreenFixture
 {
 public:
     TClientDataSet *rules() const { return screen->cdsConsistencias; }
-    TField *field(const char *name) const
+    TField *field(const QString &name) const { return rules()->FieldByName(name); }
+    QString value(const QString &name) const { return field(name)->AsString(); }
+    QString Held(const QString &rule, const char *name)
     {
-        return rules()->FieldByName(QString::fromLatin1(name));
+        return ServerRule(Icms, rule).value(QString::fromLatin1(name)).toString();
     }
-    QString value(const char *name) const { return field(name)->AsString(); }
     void GoTo(const QString &number)
     {
         ASSERT_TRUE(rules()->Locate(QStringLiteral("NRSEQCONSISTE"), number))
             << number.toStdString();
+    }
+    void EditTo(const QString &number, const char *assign)
+    {
+        GoTo(number);
+        rules()->Edit();
+        for (const auto &[name, text] : Pairs(assign))
+            field(name)->SetAsString(text);
+    }
+    void Post()
+    {
+        kvrGuard([this]() { rules()->Post(); });
+        QApplication::processEvents();
     }
     QString focusedColumn() const
     {
         const TField *selected = screen->dbgBloqueados->SelectedField();
         return selected ? selected->FieldName() : QString();
     }
+    // The next search window picks the row of this code.
+    static void AnswerLookup(const QString &code)
+    {
+        OnNextModal<QDialog>([code](QDialog *dialog) {
+            QTest::keyClicks(dialog->focusWidget(), code);
+            QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
+        });
+    }
+    // Rows of the screen's fields, each given as pairs; other fields empty.
+    QVariant Rows(const std::vector<const char *> &given) const
+    {
+        std::vector<std::pair<QString, int>> fields;
+        for (int i = 0; i < rules()->FieldCount(); ++i)
+            fields.emplace_back(rules()->Fields(i)->FieldName(), rules()->Fields(i)->Size());
+        std::vector<QStringList> rows;
+        for (const char *row : given) {
+            QMap<QString, QString> values;
+            for (const auto &[name, text] : Pairs(row))
+                values.insert(name, text);
+            rows.emplace_back();
+            for (const auto &f : fields)
+                rows.back().append(values.value(f.first));
+        }
+        return MakePacket(fields, rows);
+    }
+    // Another user's change of a rule's text, saved on the test's connection.
+    void SetElsewhere(const QString &number, const QString &text)
+    {
+        TClientDataSet other;
+        other.SetData(Call(QStringLiteral("getConsistencias"), {Icms}));
+        other.Locate(QStringLiteral("NRSEQCONSISTE"), number);
+        other.Edit();
+        other.FieldByName(QStringLiteral("DSCONSISTENCIA"))->SetAsString(text);
+        other.Post();
+        Call(QStringLiteral("setConsistencia"), {other.Delta()});
+    }
+};
+
+// A table of cases, each run on a fresh screen and server.
+template <class Case> class Table : public Maintenance, public ::testing::WithParamInterface<Case>
+{
 };
 
 // ---------------------------------------------------------------------------
@@ -53,17 +115,13 @@ public:
 
 struct TaxChoice
 {
-    const char *typed;
-    const char *shownCode;
-    const char *message; // "" = none
-    int visibleRules;    // -1 = rules closed
+    const char *typed, *shownCode, *message; // "" = no message
+    int visibleRules;                        // -1 = rules closed
     int cstItems;
     const char *firstCst;
 };
 
-class TaxChoiceTable : public Maintenance, public ::testing::WithParamInterface<TaxChoice>
-{
-};
+using TaxChoiceTable = Table<TaxChoice>;
 
 TEST_P(TaxChoiceTable, LeavingTheTaxPanel)
 {
@@ -86,35 +144,29 @@ TEST_P(TaxChoiceTable, LeavingTheTaxPanel)
         rules()->SetRecNo(row);
         EXPECT_EQ(value("IDBLOQADMI"), QStringLiteral("B"));
     }
-    const QStringList cst =
-        screen->dbgBloqueados->ColumnByFieldName(QStringLiteral("CDSITUTRIB"))->PickList();
+    const auto pickList = [this](const char *column) {
+        return screen->dbgBloqueados->ColumnByFieldName(QString::fromLatin1(column))->PickList();
+    };
+    const QStringList cst = pickList("CDSITUTRIB");
     EXPECT_EQ(cst.size(), c.cstItems);
-    if (c.cstItems > 0) {
-        EXPECT_EQ(cst.first(), QString::fromUtf8(c.firstCst));
-    }
-    EXPECT_EQ(
-        screen->dbgBloqueados->ColumnByFieldName(QStringLiteral("IDENTRSAIDOP"))->PickList(),
-        (QStringList{QStringLiteral("Entrada"), QStringLiteral("Saída"), QStringLiteral("Ambos")}));
+    EXPECT_EQ(cst.value(0), QString::fromUtf8(c.firstCst));
+    EXPECT_EQ(pickList("IDENTRSAIDOP"), QString("Entrada,Saída,Ambos").split(','));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Taxes, TaxChoiceTable,
-    ::testing::Values(
-        TaxChoice{"1", "01", "", 3, 11, "00 - Tributada integralmente"},
-        TaxChoice{"", "", "Imposto deve ser informado", -1, 0, ""},
-        TaxChoice{"77", "77", "Imposto não cadastrado", -1, 0, ""},
-        TaxChoice{"3", "03", "", 2, 0, ""},
-        TaxChoice{"50", "50", "", 2, 33,
-                  "01 - Operação Tributável (base de cálculo = valor da operação alíquota normal "
-                  "(cumulativo/não cumulativo))"},
-        TaxChoice{"2", "02", "", 2, 14, "00 - Entrada com recuperação de crédito"}));
+    ::testing::Values(TaxChoice{"1", "01", "", 3, 11, "00 - Tributada integralmente"},
+                      TaxChoice{"", "", "Imposto deve ser informado", -1, 0, ""},
+                      TaxChoice{"77", "77", "Imposto não cadastrado", -1, 0, ""},
+                      TaxChoice{"3", "03", "", 2, 0, ""},
+                      TaxChoice{"50", "50", "", 2, 33,
+                                "01 - Operação Tributável (base de cálculo = valor da operação "
+                                "alíquota normal (cumulativo/não cumulativo))"},
+                      TaxChoice{"2", "02", "", 2, 14, "00 - Entrada com recuperação de crédito"}));
 
 TEST_F(Maintenance, LookupFillsCodeAndNameWithoutLoadingAndReenteringClosesTheRules)
 {
-    OnNextModal<QDialog>([](QDialog *dialog) {
-        QTest::keyClicks(dialog->focusWidget(), QStringLiteral("50"));
-        QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
-    });
+    AnswerLookup(QStringLiteral("50"));
     screen->edtCdImposto->setFocus();
     screen->btpImposto->Click();
     EXPECT_EQ(screen->edtCdImposto->text(), QStringLiteral("50"));
@@ -129,8 +181,7 @@ TEST_F(Maintenance, LookupFillsCodeAndNameWithoutLoadingAndReenteringClosesTheRu
     screen->edtCdImposto->setFocus(); // entering the panel drops the edit
     EXPECT_FALSE(rules()->Active());
     EXPECT_FALSE(screen->sbtAlterar->isEnabled());
-    EXPECT_NE(ServerRule(QStringLiteral("01"), Rule2).value(QStringLiteral("DSCONSISTENCIA")),
-              QStringLiteral("nunca salvo"));
+    EXPECT_NE(Held(Rule2, "DSCONSISTENCIA"), QStringLiteral("nunca salvo"));
 }
 
 // ---------------------------------------------------------------------------
@@ -138,105 +189,60 @@ TEST_F(Maintenance, LookupFillsCodeAndNameWithoutLoadingAndReenteringClosesTheRu
 
 struct Enabling
 {
-    const char *situation;
-    std::function<void(Maintenance *, TfrmConsisteFiscal *)> arrange;
-    // alterar/excluir, procurar, verificar, cancelar/confirmar, tshBloqueados, check boxes
-    bool change, search, verify, editing, rulePage;
+    // Steps: tax (choose "1"), base (base page), row1, edit, or rows of
+    // NRSEQCONSISTE/IDBLOQADMI/IDCONSPREDEFI loaded as "user" or "admitted".
+    const char *steps;
+    // alterar/excluir (sbt, mnu), procurar, verificar, cancelar/confirmar
+    // (sbt, mnu) and the check boxes, tshBloqueados, incluir, imprimir,
+    // listagem, configurar impressora: each '0' or '1'.
+    const char *enabled;
 };
 
-class EnablingTable : public Maintenance, public ::testing::WithParamInterface<Enabling>
-{
-};
-
-QVariant rulePacket(TClientDataSet *rules, const std::vector<QStringList> &values)
-{
-    // Rows given as NRSEQCONSISTE, IDBLOQADMI, IDCONSPREDEFI.
-    std::vector<std::pair<QString, int>> fields;
-    for (int i = 0; i < rules->FieldCount(); ++i)
-        fields.emplace_back(rules->Fields(i)->FieldName(), rules->Fields(i)->Size());
-    std::vector<QStringList> rows;
-    for (const QStringList &v : values) {
-        QStringList row;
-        for (const auto &f : fields)
-            row.append(f.first == QLatin1String("NRSEQCONSISTE")   ? v.at(0)
-                       : f.first == QLatin1String("IDBLOQADMI")    ? v.at(1)
-                       : f.first == QLatin1String("IDCONSPREDEFI") ? v.at(2)
-                                                                   : QString());
-        rows.push_back(row);
-    }
-    return MakePacket(fields, rows);
-}
+using EnablingTable = Table<Enabling>;
 
 TEST_P(EnablingTable, ControlsFollowTheState)
 {
     const Enabling &e = GetParam();
-    e.arrange(this, screen);
+    SCOPED_TRACE(e.steps);
     const auto s = screen.data();
-    SCOPED_TRACE(e.situation);
-    EXPECT_EQ(s->sbtAlterar->isEnabled(), e.change);
-    EXPECT_EQ(s->sbtExcluir->isEnabled(), e.change);
-    EXPECT_EQ(s->mnuAlterar->isEnabled(), e.change);
-    EXPECT_EQ(s->mnuExcluir->isEnabled(), e.change);
-    EXPECT_EQ(s->sbtProcurar->isEnabled(), e.search);
-    EXPECT_EQ(s->mnuProcurar->isEnabled(), e.search);
-    EXPECT_EQ(s->sbtVerificar->isEnabled(), e.verify);
-    EXPECT_EQ(s->mnuVerificar->isEnabled(), e.verify);
-    EXPECT_EQ(s->sbtCancelar->isEnabled(), e.editing);
-    EXPECT_EQ(s->sbtConfirmar->isEnabled(), e.editing);
-    EXPECT_EQ(s->mnuCancelar->isEnabled(), e.editing);
-    EXPECT_EQ(s->mnuConfirmar->isEnabled(), e.editing);
-    EXPECT_EQ(s->dbcLancamentoBloq->isEnabled(), e.editing);
-    EXPECT_EQ(s->dbcAprovacaoBloq->isEnabled(), e.editing);
-    EXPECT_EQ(s->pgcPadrao->isTabEnabled(s->pgcPadrao->indexOf(s->tshBloqueados)), e.rulePage);
-    EXPECT_FALSE(s->sbtIncluir->isEnabled());
-    EXPECT_FALSE(s->sbtImprimir->isEnabled());
-    EXPECT_FALSE(s->mnuListagem->isEnabled());
-    EXPECT_FALSE(s->mnuConfigImpressora->isEnabled());
+    for (const QString &step : QString::fromLatin1(e.steps).split(' ', Qt::SkipEmptyParts)) {
+        if (step == QLatin1String("tax"))
+            ChooseTax(QStringLiteral("1"));
+        else if (step == QLatin1String("base"))
+            s->pgcPadrao->setCurrentWidget(s->tshPadrao);
+        else if (step == QLatin1String("row1"))
+            rules()->SetRecNo(1);
+        else if (step == QLatin1String("edit"))
+            rules()->Edit();
+        else if (step == QLatin1String("user"))
+            rules()->SetData(Rows({"NRSEQCONSISTE=0000000001;IDBLOQADMI=A;IDCONSPREDEFI=S",
+                                   "NRSEQCONSISTE=0000000002;IDBLOQADMI=B;IDCONSPREDEFI=N"}));
+        else if (step == QLatin1String("admitted"))
+            rules()->SetData(Rows({"NRSEQCONSISTE=0000000001;IDBLOQADMI=A;IDCONSPREDEFI=N"}));
+    }
+    QString shown;
+    for (const bool on :
+         {s->sbtAlterar->isEnabled(), s->sbtExcluir->isEnabled(), s->mnuAlterar->isEnabled(),
+          s->mnuExcluir->isEnabled(), s->sbtProcurar->isEnabled(), s->mnuProcurar->isEnabled(),
+          s->sbtVerificar->isEnabled(), s->mnuVerificar->isEnabled(), s->sbtCancelar->isEnabled(),
+          s->sbtConfirmar->isEnabled(), s->mnuCancelar->isEnabled(), s->mnuConfirmar->isEnabled(),
+          s->dbcLancamentoBloq->isEnabled(), s->dbcAprovacaoBloq->isEnabled(),
+          s->pgcPadrao->isTabEnabled(s->pgcPadrao->indexOf(s->tshBloqueados)),
+          s->sbtIncluir->isEnabled(), s->sbtImprimir->isEnabled(), s->mnuListagem->isEnabled(),
+          s->mnuConfigImpressora->isEnabled()})
+        shown += on ? '1' : '0';
+    EXPECT_EQ(shown, QString::fromLatin1(e.enabled).remove(' '));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Situations, EnablingTable,
-    ::testing::Values(Enabling{"no rules", [](Maintenance *, TfrmConsisteFiscal *) {}, false, false,
-                               false, false, true},
-                      Enabling{"first rule predefined",
-                               [](Maintenance *t, TfrmConsisteFiscal *) {
-                                   t->ChooseTax(QStringLiteral("1"));
-                               },
-                               false, true, true, false, true},
-                      Enabling{"moving to a user rule recomputes nothing",
-                               [](Maintenance *t, TfrmConsisteFiscal *s) {
-                                   t->ChooseTax(QStringLiteral("1"));
-                                   s->cdsConsistencias->SetRecNo(1);
-                               },
-                               false, true, true, false, true},
-                      Enabling{"first rule a user rule",
-                               [](Maintenance *, TfrmConsisteFiscal *s) {
-                                   s->cdsConsistencias->SetData(
-                                       rulePacket(s->cdsConsistencias, {{"0000000001", "A", "S"},
-                                                                        {"0000000002", "B", "N"}}));
-                               },
-                               true, true, true, false, true},
-                      Enabling{"only admitted rules",
-                               [](Maintenance *, TfrmConsisteFiscal *s) {
-                                   s->cdsConsistencias->SetData(
-                                       rulePacket(s->cdsConsistencias, {{"0000000001", "A", "N"}}));
-                               },
-                               false, false, true, false, true},
-                      Enabling{"editing on the rule page",
-                               [](Maintenance *t, TfrmConsisteFiscal *s) {
-                                   t->ChooseTax(QStringLiteral("1"));
-                                   s->cdsConsistencias->SetRecNo(1);
-                                   s->cdsConsistencias->Edit();
-                               },
-                               false, false, false, true, true},
-                      Enabling{"editing on the base page",
-                               [](Maintenance *t, TfrmConsisteFiscal *s) {
-                                   t->ChooseTax(QStringLiteral("1"));
-                                   s->pgcPadrao->setCurrentWidget(s->tshPadrao);
-                                   s->cdsConsistencias->SetRecNo(1);
-                                   s->cdsConsistencias->Edit();
-                               },
-                               false, false, false, true, false}));
+    ::testing::Values(Enabling{"", "0000 00 00 000000 1 0000"},
+                      Enabling{"tax", "0000 11 11 000000 1 0000"},      // first rule predefined
+                      Enabling{"tax row1", "0000 11 11 000000 1 0000"}, // moving recomputes nothing
+                      Enabling{"user", "1111 11 11 000000 1 0000"},
+                      Enabling{"admitted", "0000 00 11 000000 1 0000"},
+                      Enabling{"tax row1 edit", "0000 00 00 111111 1 0000"},
+                      Enabling{"tax base row1 edit", "0000 00 00 111111 0 0000"}));
 
 TEST_F(Maintenance, GuardsRefuseInsertsAndPredefinedRulesSilently)
 {
@@ -266,45 +272,39 @@ TEST_F(Maintenance, GuardsRefuseInsertsAndPredefinedRulesSilently)
 
 struct PostCase
 {
-    const char *name;
-    const char *rule;
-    std::vector<std::pair<const char *, const char *>> assign;
-    bool basePage, entryBox, approvalBox;
-    const char *message;                                       // "" = saved
-    const char *focusColumn;                                   // after a refusal
-    std::vector<std::pair<const char *, const char *>> expect; // row (refused) or server (saved)
+    const char *rule, *assign;
+    const char *flags;       // B: base page, E: entry box, A: approval box ticked
+    const char *message;     // "" = saved
+    const char *focusColumn; // after a refusal
+    const char *expect;      // row (refused) or server (saved)
 };
 
-class Posting : public Maintenance, public ::testing::WithParamInterface<PostCase>
-{
-};
+using Posting = Table<PostCase>;
 
 TEST_P(Posting, ChecksThenSaves)
 {
     const PostCase &c = GetParam();
+    const QString rule = QString::fromLatin1(c.rule);
+    const QString flags = QString::fromLatin1(c.flags);
     ChooseTax(QStringLiteral("1"));
-    if (c.basePage)
+    if (flags.contains('B'))
         screen->pgcPadrao->setCurrentWidget(screen->tshPadrao);
-    const QVariantMap before = ServerRule(QStringLiteral("01"), QString::fromLatin1(c.rule));
-    GoTo(QString::fromLatin1(c.rule));
-    rules()->Edit();
-    for (const auto &[name, text] : c.assign)
-        field(name)->SetAsString(QString::fromUtf8(text));
-    screen->dbcLancamentoBloq->setChecked(c.entryBox);
-    screen->dbcAprovacaoBloq->setChecked(c.approvalBox);
+    const QVariantMap before = ServerRule(Icms, rule);
+    EditTo(rule, c.assign);
+    screen->dbcLancamentoBloq->setChecked(flags.contains('E'));
+    screen->dbcAprovacaoBloq->setChecked(flags.contains('A'));
     ModalAnswer answer;
-    kvrGuard([this]() { rules()->Post(); });
-    QApplication::processEvents();
+    Post();
 
-    const QVariantMap after = ServerRule(QStringLiteral("01"), QString::fromLatin1(c.rule));
+    const QVariantMap after = ServerRule(Icms, rule);
     if (*c.message) {
         ASSERT_EQ(answer.Texts(), QStringList{QString::fromUtf8(c.message)});
         EXPECT_EQ(rules()->state(), TClientDataSet::State::Edit);
         if (*c.focusColumn) {
             EXPECT_EQ(focusedColumn(), QString::fromLatin1(c.focusColumn));
         }
-        for (const auto &[name, text] : c.expect)
-            EXPECT_EQ(value(name), QString::fromUtf8(text)) << name;
+        for (const auto &[name, text] : Pairs(c.expect))
+            EXPECT_EQ(value(name), text) << name.toStdString();
         EXPECT_EQ(after, before) << "the server must not have changed";
         return;
     }
@@ -313,157 +313,64 @@ TEST_P(Posting, ChecksThenSaves)
     EXPECT_EQ(rules()->ChangeCount(), 0);
     EXPECT_EQ(rules()->RecNo(), 0) << "reloaded on the first visible rule";
     EXPECT_EQ(screen->dbcLancamentoBloq->isChecked(), value("IDCONSISTELANC") == "S");
-    for (const auto &[name, text] : c.expect)
-        EXPECT_EQ(after.value(QString::fromLatin1(name)).toString(), QString::fromUtf8(text))
-            << name;
-    EXPECT_EQ(rules()->Locate(QStringLiteral("NRSEQCONSISTE"), QString::fromLatin1(c.rule)),
-              !c.basePage);
+    for (const auto &[name, text] : Pairs(c.expect))
+        EXPECT_EQ(after.value(name).toString(), text) << name.toStdString();
+    EXPECT_EQ(rules()->Locate(QStringLiteral("NRSEQCONSISTE"), rule), !flags.contains('B'));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Posting,
     ::testing::Values(
-        PostCase{"only direction and text count as empty",
-                 "0000000004",
-                 {{"CDSITUTRIB", ""},
-                  {"CDFISCAL", ""},
-                  {"IDTPBASECALC", ""},
-                  {"IDENTRSAIDOP", "E"},
-                  {"DSCONSISTENCIA", "x"},
-                  {"CDTPCREDPICOITE", "001"}},
-                 false,
-                 true,
-                 false,
-                 "A consistência deve ter no mínimo um campo preenchido",
-                 "CDFISCOPER",
-                 {{"CDFISCAL", "0"},
-                  {"IDTPBASECALC", "0"},
-                  {"IDTPALIQUOTA", "0"},
-                  {"IDTPVRIMPOSTO", "0"},
-                  {"IDBLOQADMI", "B"}}},
-        PostCase{"CST outside the family",
-                 "0000000002",
-                 {{"CDSITUTRIB", "99"}},
-                 false,
-                 false,
-                 false,
-                 "CST inválido",
-                 "CDSITUTRIB",
-                 {{"CDSITUTRIB", ""}, {"CDIMPOSTO", "01"}}},
-        PostCase{"one-digit CST",
-                 "0000000002",
-                 {{"CDSITUTRIB", "5"}},
-                 false,
-                 false,
-                 false,
-                 "CST inválido",
-                 "CDSITUTRIB",
-                 {{"CDSITUTRIB", ""}}},
-        PostCase{"CFOP posted without leaving its column",
-                 "0000000002",
-                 {{"CDFISCOPER", "510"}},
-                 false,
-                 false,
-                 false,
-                 "CFOP não cadastrado",
-                 "CDFISCOPER",
-                 {{"CDFISCOPER", "0510"}}},
-        PostCase{"another rule has the combination",
-                 "0000000002",
-                 {{"CDFISCOPER", "5102"}, {"CDSITUTRIB", "40"}, {"CDFISCAL", "1"}},
-                 false,
-                 true,
-                 true,
-                 "Consistência Fiscal já cadastrada",
-                 "",
-                 {{"IDCONSPREDEFI", "N"},
-                  {"IDBLOQADMI", "B"},
-                  {"IDCONSISTELANC", "S"},
-                  {"IDCONSISTEAPRO", "S"},
-                  {"CDIMPOSTO", "01"}}},
-        PostCase{
-            "a user rule saved with its flags",
-            "0000000002",
-            {{"DSCONSISTENCIA", "Compra revisada"}, {"CDFISCOPER", "1101"}, {"IDTPALIQUOTA", ""}},
-            false,
-            false,
-            true,
-            "",
-            "",
-            {{"DSCONSISTENCIA", "Compra revisada"},
-             {"CDFISCOPER", "1101"},
-             {"IDTPALIQUOTA", "0"},
-             {"IDCONSISTELANC", "N"},
-             {"IDCONSISTEAPRO", "S"},
-             {"IDCONSPREDEFI", "N"},
-             {"IDBLOQADMI", "B"},
-             {"CDIMPOSTO", "01"}}},
-        PostCase{"a post on the base page admits the rule",
-                 "0000000004",
-                 {{"DSCONSISTENCIA", "Admitida"}},
-                 true,
-                 true,
-                 false,
-                 "",
-                 "",
-                 {{"IDBLOQADMI", "A"}, {"DSCONSISTENCIA", "Admitida"}}},
-        PostCase{
-            "only a first CST digit passes",
-            "0000000004",
-            {{"CDSITUTRIB", ""}, {"CDCST1DIGT", "2"}, {"CDFISCAL", ""}, {"IDTPBASECALC", ""}},
-            false,
-            false,
-            false,
-            "",
-            "",
-            {{"CDCST1DIGT", "2"}, {"CDFISCAL", "0"}, {"IDTPBASECALC", "0"}, {"CDSITUTRIB", ""}}}),
-    [](const ::testing::TestParamInfo<PostCase> &info) {
-        return "case" + std::to_string(info.index);
-    });
+        // Only direction and text count as empty.
+        PostCase{"0000000004",
+                 "CDSITUTRIB=;CDFISCAL=;IDTPBASECALC=;IDENTRSAIDOP=E;DSCONSISTENCIA=x;"
+                 "CDTPCREDPICOITE=001",
+                 "E", "A consistência deve ter no mínimo um campo preenchido", "CDFISCOPER",
+                 "CDFISCAL=0;IDTPBASECALC=0;IDTPALIQUOTA=0;IDTPVRIMPOSTO=0;IDBLOQADMI=B"},
+        PostCase{"0000000002", "CDSITUTRIB=99", "", "CST inválido", "CDSITUTRIB",
+                 "CDSITUTRIB=;CDIMPOSTO=01"},
+        PostCase{"0000000002", "CDSITUTRIB=5", "", "CST inválido", "CDSITUTRIB", "CDSITUTRIB="},
+        // A CFOP posted without leaving its column.
+        PostCase{"0000000002", "CDFISCOPER=510", "", "CFOP não cadastrado", "CDFISCOPER",
+                 "CDFISCOPER=0510"},
+        // Another rule has the combination.
+        PostCase{"0000000002", "CDFISCOPER=5102;CDSITUTRIB=40;CDFISCAL=1", "EA",
+                 "Consistência Fiscal já cadastrada", "",
+                 "IDCONSPREDEFI=N;IDBLOQADMI=B;IDCONSISTELANC=S;IDCONSISTEAPRO=S;CDIMPOSTO=01"},
+        // A user rule saved with its flags.
+        PostCase{"0000000002", "DSCONSISTENCIA=Compra revisada;CDFISCOPER=1101;IDTPALIQUOTA=", "A",
+                 "", "",
+                 "DSCONSISTENCIA=Compra revisada;CDFISCOPER=1101;IDTPALIQUOTA=0;IDCONSISTELANC=N;"
+                 "IDCONSISTEAPRO=S;IDCONSPREDEFI=N;IDBLOQADMI=B;CDIMPOSTO=01"},
+        // A post on the base page admits the rule.
+        PostCase{"0000000004", "DSCONSISTENCIA=Admitida", "BE", "", "",
+                 "IDBLOQADMI=A;DSCONSISTENCIA=Admitida"},
+        // Only a first CST digit passes.
+        PostCase{"0000000004", "CDSITUTRIB=;CDCST1DIGT=2;CDFISCAL=;IDTPBASECALC=", "", "", "",
+                 "CDCST1DIGT=2;CDFISCAL=0;IDTPBASECALC=0;CDSITUTRIB="}));
 
 TEST_F(Maintenance, FailedSaveKeepsTheChangeAndSendsItWithTheNext)
 {
     ChooseTax(QStringLiteral("1"));
     // Another user changes rule 2 first: the screen's save of it conflicts.
-    const QVariantMap original = ServerRule(QStringLiteral("01"), Rule2);
-    TClientDataSet other;
-    other.SetData(Call(QStringLiteral("getConsistencias"), {QStringLiteral("01")}));
-    other.Locate(QStringLiteral("NRSEQCONSISTE"), Rule2);
-    auto otherUserSets = [&](const QString &text) {
-        other.Edit();
-        other.FieldByName(QStringLiteral("DSCONSISTENCIA"))->SetAsString(text);
-        other.Post();
-        Call(QStringLiteral("setConsistencia"), {other.Delta()});
-        other.SetData(Call(QStringLiteral("getConsistencias"), {QStringLiteral("01")}));
-        other.Locate(QStringLiteral("NRSEQCONSISTE"), Rule2);
-    };
-    otherUserSets(QStringLiteral("mudada por outro"));
-
+    const QString original = Held(Rule2, "DSCONSISTENCIA");
+    SetElsewhere(Rule2, QStringLiteral("mudada por outro"));
     ModalAnswer answer;
-    GoTo(Rule2);
-    rules()->Edit();
-    field("CDTPCREDPICOITE")->SetAsString(QStringLiteral("007"));
-    kvrGuard([this]() { rules()->Post(); });
-    QApplication::processEvents();
+    EditTo(Rule2, "CDTPCREDPICOITE=007");
+    Post();
     ASSERT_EQ(answer.Texts().size(), 1);
     EXPECT_EQ(rules()->ChangeCount(), 1) << "the failed change stays";
     EXPECT_EQ(ShowAviDepth(), 0);
-    EXPECT_EQ(ServerRule(QStringLiteral("01"), Rule2).value(QStringLiteral("CDTPCREDPICOITE")),
-              QString());
+    EXPECT_EQ(Held(Rule2, "CDTPCREDPICOITE"), QString());
 
     // Once the conflict is gone, the next post sends both changes.
-    otherUserSets(original.value(QStringLiteral("DSCONSISTENCIA")).toString());
-    GoTo(Rule4);
-    rules()->Edit();
-    field("DSCONSISTENCIA")->SetAsString(QStringLiteral("segunda"));
-    kvrGuard([this]() { rules()->Post(); });
-    QApplication::processEvents();
+    SetElsewhere(Rule2, original);
+    EditTo(Rule4, "DSCONSISTENCIA=segunda");
+    Post();
     EXPECT_EQ(answer.Texts().size(), 1);
     EXPECT_EQ(rules()->ChangeCount(), 0);
-    EXPECT_EQ(ServerRule(QStringLiteral("01"), Rule2).value(QStringLiteral("CDTPCREDPICOITE")),
-              QStringLiteral("007"));
-    EXPECT_EQ(ServerRule(QStringLiteral("01"), Rule4).value(QStringLiteral("DSCONSISTENCIA")),
-              QStringLiteral("segunda"));
+    EXPECT_EQ(Held(Rule2, "CDTPCREDPICOITE"), QStringLiteral("007"));
+    EXPECT_EQ(Held(Rule4, "DSCONSISTENCIA"), QStringLiteral("segunda"));
 }
 
 TEST_F(Maintenance, DeleteSavesAndReloadsAndVerifyReloads)
@@ -472,19 +379,13 @@ TEST_F(Maintenance, DeleteSavesAndReloadsAndVerifyReloads)
     GoTo(Rule2);
     ModalAnswer answer;
     kvrGuard([this]() { rules()->Delete(); });
-    EXPECT_TRUE(ServerRule(QStringLiteral("01"), Rule2).isEmpty());
+    EXPECT_TRUE(ServerRule(Icms, Rule2).isEmpty());
     EXPECT_EQ(rules()->RecordCount(), 2);
     EXPECT_EQ(rules()->RecNo(), 0);
     EXPECT_EQ(screen->dbcLancamentoBloq->isChecked(), value("IDCONSISTELANC") == "S");
 
     // A change made elsewhere shows after the verify button.
-    TClientDataSet other;
-    other.SetData(Call(QStringLiteral("getConsistencias"), {QStringLiteral("01")}));
-    other.Locate(QStringLiteral("NRSEQCONSISTE"), Rule4);
-    other.Edit();
-    other.FieldByName(QStringLiteral("DSCONSISTENCIA"))->SetAsString(QStringLiteral("de fora"));
-    other.Post();
-    Call(QStringLiteral("setConsistencia"), {other.Delta()});
+    SetElsewhere(Rule4, QStringLiteral("de fora"));
     screen->sbtVerificar->Click();
     GoTo(Rule4);
     EXPECT_EQ(value("DSCONSISTENCIA"), QStringLiteral("de fora"));
@@ -494,8 +395,7 @@ TEST_F(Maintenance, DeleteSavesAndReloadsAndVerifyReloads)
 TEST_F(Maintenance, CancelSetsTheBoxesBackAndCloseDropsTheEdit)
 {
     ChooseTax(QStringLiteral("1"));
-    GoTo(Rule4); // entry "N", approval "S"
-    rules()->Edit();
+    EditTo(Rule4, ""); // entry "N", approval "S"
     screen->dbcLancamentoBloq->setChecked(true);
     screen->dbcAprovacaoBloq->setChecked(false);
     rules()->Cancel();
@@ -504,15 +404,12 @@ TEST_F(Maintenance, CancelSetsTheBoxesBackAndCloseDropsTheEdit)
     EXPECT_TRUE(screen->dbcLancamentoBloq->isChecked());
     EXPECT_TRUE(screen->dbcAprovacaoBloq->isChecked());
 
-    GoTo(Rule4);
-    rules()->Edit();
-    field("DSCONSISTENCIA")->SetAsString(QStringLiteral("descartada"));
+    EditTo(Rule4, "DSCONSISTENCIA=descartada");
     ModalAnswer answer;
     screen->FrameWindow()->close();
     QApplication::processEvents();
     EXPECT_TRUE(answer.Texts().isEmpty());
-    EXPECT_NE(ServerRule(QStringLiteral("01"), Rule4).value(QStringLiteral("DSCONSISTENCIA")),
-              QStringLiteral("descartada"));
+    EXPECT_NE(Held(Rule4, "DSCONSISTENCIA"), QStringLiteral("descartada"));
 }
 
 // ---------------------------------------------------------------------------
@@ -520,29 +417,26 @@ TEST_F(Maintenance, CancelSetsTheBoxesBackAndCloseDropsTheEdit)
 
 struct Typing
 {
-    const char *column;
-    const char *keys;
-    const char *stored;  // after leaving the column
+    const char *column, *keys;
+    const char *stored;  // after leaving the column; "=" what the rule held
     const char *message; // "" = none
 };
 
-class GridTyping : public Maintenance, public ::testing::WithParamInterface<Typing>
-{
-};
+using GridTyping = Table<Typing>;
 
 TEST_P(GridTyping, KeyFilterAndColumnExit)
 {
     const Typing &t = GetParam();
+    const QString column = QString::fromLatin1(t.column);
     ChooseTax(QStringLiteral("1"));
     GoTo(Rule2);
     TDBGrid *grid = screen->dbgBloqueados;
     grid->setFocus();
-    const QString column = QString::fromLatin1(t.column);
     for (int i = 0; i < grid->ColumnCount(); ++i)
         if (grid->Columns(i)->FieldName() == column)
             grid->SetSelectedIndex(i);
     ASSERT_EQ(focusedColumn(), column);
-    const QString before = value(t.column);
+    const QString before = value(column);
     QTest::keyClick(grid, Qt::Key_F2);
     // The first character typed replaces the cell's text.
     QWidget *editor = QApplication::focusWidget();
@@ -561,8 +455,7 @@ TEST_P(GridTyping, KeyFilterAndColumnExit)
     ModalAnswer answer;
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QApplication::processEvents();
-    const QString expected = *t.stored == '=' ? before : QString::fromUtf8(t.stored);
-    EXPECT_EQ(value(t.column), expected);
+    EXPECT_EQ(value(column), *t.stored == '=' ? before : QString::fromUtf8(t.stored));
     if (*t.message) {
         ASSERT_EQ(answer.Texts(), QStringList{QString::fromUtf8(t.message)});
         EXPECT_EQ(focusedColumn(), column) << "the column change is refused";
@@ -571,7 +464,7 @@ TEST_P(GridTyping, KeyFilterAndColumnExit)
     }
 }
 
-// "=" stores what the rule held; "<" is Backspace, "\n" Enter.
+// "<" is Backspace, "\n" Enter.
 INSTANTIATE_TEST_SUITE_P(
     Columns, GridTyping,
     ::testing::Values(Typing{"IDTPALIQUOTA", "0a4\n2", "2", ""}, Typing{"CDFISCAL", "9x", "=", ""},
@@ -595,10 +488,7 @@ TEST_F(Maintenance, CfopLookupButtonOnlyWhileEditingInTheCfopColumn)
     EXPECT_FALSE(screen->cdsCFOP->Active()) << "browsing: nothing fetched";
 
     rules()->Edit();
-    OnNextModal<QDialog>([](QDialog *dialog) {
-        QTest::keyClicks(dialog->focusWidget(), QStringLiteral("5405"));
-        QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
-    });
+    AnswerLookup(QStringLiteral("5405"));
     screen->dbgBloqueadosEditButtonClick(grid);
     EXPECT_GT(screen->cdsCFOP->RecordCount(), 500);
     EXPECT_EQ(value("CDFISCOPER"), QStringLiteral("5405"));
@@ -608,34 +498,20 @@ TEST_F(Maintenance, CfopLookupButtonOnlyWhileEditingInTheCfopColumn)
     EXPECT_EQ(value("CDFISCOPER"), QStringLiteral("5405")) << "a cancelled lookup changes nothing";
 }
 
-// ---------------------------------------------------------------------------
 // The active flag is drawn as a box 5 pixels from the cell's left edge.
-
 TEST_F(Maintenance, ActiveColumnDrawsTheCheckImages)
 {
     TDBGrid *grid = screen->dbgBloqueados;
-    auto cellImage = [&](int row) {
-        const QRect cell = grid->visualRect(rules()->index(row, 2 /* IDCONSATIVA */));
-        return grid->viewport()->grab(cell).toImage();
-    };
-    std::vector<std::pair<QString, int>> fields;
-    for (int i = 0; i < rules()->FieldCount(); ++i)
-        fields.emplace_back(rules()->Fields(i)->FieldName(), rules()->Fields(i)->Size());
-    auto row = [&](const QString &active) {
-        QStringList values;
-        for (const auto &f : fields)
-            values.append(f.first == QLatin1String("IDCONSATIVA")  ? active
-                          : f.first == QLatin1String("IDBLOQADMI") ? QStringLiteral("B")
-                                                                   : QString());
-        return values;
-    };
-    rules()->SetData(MakePacket(fields, {row("S"), row("N"), row("x")}));
+    rules()->SetData(Rows({"IDCONSATIVA=S;IDBLOQADMI=B", "IDCONSATIVA=N;IDBLOQADMI=B",
+                           "IDCONSATIVA=x;IDBLOQADMI=B"}));
     grid->resize(800, 300);
     rules()->SetRecNo(2); // no row of interest selected
     grid->SetSelectedIndex(5);
-    const QImage ticked = cellImage(0);
-    const QImage empty = cellImage(1);
-    const QImage other = cellImage(2);
+    const auto cellImage = [&](int row) {
+        const QRect cell = grid->visualRect(rules()->index(row, 2 /* IDCONSATIVA */));
+        return grid->viewport()->grab(cell).toImage();
+    };
+    const QImage ticked = cellImage(0), empty = cellImage(1), other = cellImage(2);
     const QColor cellColour = other.pixelColor(2, 2);
     // Box interior white, edges black, tick black, olive never shows.
     EXPECT_EQ(empty.pixelColor(5 + 8, 8), QColor(Qt::white));
