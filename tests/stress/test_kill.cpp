@@ -13,18 +13,7 @@ using R = kvr::protocol::RuleRecord;
 
 namespace {
 
-// The large call of a trial: a cadAutoInsere of many CFOPs and CSTs, or a
-// delta editing many rules; `delayMs` is how long after the server's writer
-// opened its transaction the server is killed (AfterReply: once it answered).
-struct Trial
-{
-    enum class Call { Insere, Delta };
-    static constexpr int AfterReply = -1;
-    Call call;
-    int delayMs;
-    QString fiscal; // the insere's fiscal code and flag, so each trial creates new rules
-    QString flag;
-};
+constexpr int AfterReply = -1;
 
 class Kill : public ServerTest
 {
@@ -69,7 +58,7 @@ protected:
         m_client.sendRaw(kvr::protocol::LineFramer::frame(kvr::protocol::encodeRequest(
             1, QStringLiteral("kvr51400.rdmConsisteFiscal.") + method, params)));
         bool seen = false;
-        if (delayMs == Trial::AfterReply) {
+        if (delayMs == AfterReply) {
             EXPECT_TRUE(m_client.readResponse().ok);
         } else {
             const QDeadlineTimer deadline(30000);
@@ -88,15 +77,6 @@ protected:
         return seen;
     }
 
-    static QJsonArray insereArgs(const Trial &trial)
-    {
-        return QJsonArray::fromStringList(
-            {QStringLiteral("50"), QStringLiteral("01"), QStringLiteral("56"),
-             QStringLiteral("5101"), QStringLiteral("5949"), QStringLiteral("0"),
-             QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("S"), QStringLiteral("N"),
-             trial.fiscal, trial.flag});
-    }
-
     qint64 described(const QString &text)
     {
         QSqlQuery query(m_db->direct());
@@ -112,29 +92,34 @@ protected:
 // write is there whole or not at all.
 TEST_P(Kill, LargeWriteKilledMidwayIsAllOrNothing)
 {
-    const QList<Trial> trials = {
-        {Trial::Call::Insere, 0, QStringLiteral("1"), QStringLiteral("B")},
-        {Trial::Call::Insere, 20, QStringLiteral("2"), QStringLiteral("B")},
-        {Trial::Call::Insere, 60, QStringLiteral("3"), QStringLiteral("B")},
-        {Trial::Call::Insere, Trial::AfterReply, QStringLiteral("1"), QStringLiteral("A")},
-        {Trial::Call::Delta, 0, {}, {}},
-        {Trial::Call::Delta, 20, {}, {}},
-    };
+    // The large call of a trial: a cadAutoInsere of many CFOPs and CSTs with a
+    // fiscal code and flag of its own, so that each creates new rules, or (no
+    // code) a delta editing many rules; `delayMs` is how long after the server's
+    // writer opened its transaction the server is killed (AfterReply: once it answered).
+    const struct
+    {
+        const char *fiscalAndFlag;
+        int delayMs;
+    } trials[] = {{"1 B", 0},          {"2 B", 20},  {"3 B", 60},
+                  {"1 A", AfterReply}, {nullptr, 0}, {nullptr, 20}};
     int rolledBack = 0;
-    for (qsizetype t = 0; t < trials.size(); ++t) {
-        const Trial &trial = trials.at(t);
+    for (int t = 0; t < int(std::size(trials)); ++t) {
+        const auto &trial = trials[t];
         SCOPED_TRACE(t);
-        if (trial.call == Trial::Call::Insere) {
+        if (trial.fiscalAndFlag) {
+            const QJsonArray args =
+                QJsonArray::fromStringList(QStringLiteral("50 01 56 5101 5949 0 0 0 S N %1")
+                                               .arg(trial.fiscalAndFlag)
+                                               .split(' '));
             const qint64 before = ruleCount();
-            const bool seen =
-                killDuring(QStringLiteral("cadAutoInsere"), insereArgs(trial), trial.delayMs);
+            const bool seen = killDuring(QStringLiteral("cadAutoInsere"), args, trial.delayMs);
             const qint64 after = ruleCount();
             // The same call again completes whatever is missing.
-            const RpcResponse again = call(QStringLiteral("cadAutoInsere"), insereArgs(trial));
+            const RpcResponse again = call(QStringLiteral("cadAutoInsere"), args);
             ASSERT_TRUE(again.ok) << again.fault.message.toStdString();
             const qint64 all = ruleCount() - before;
             ASSERT_GT(all, 2000);
-            if (trial.delayMs == Trial::AfterReply)
+            if (trial.delayMs == AfterReply)
                 EXPECT_EQ(after, before + all) << "an acknowledged write was lost";
             else
                 EXPECT_TRUE(after == before || after == before + all)
