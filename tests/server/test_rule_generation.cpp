@@ -42,7 +42,7 @@ CadAutoInsereArgs argsFor(const TaxInfo &tax, const QString &cstRange, const QSt
     return args;
 }
 
-// "5101/01 /49 5102/": space-separated CFOP/CST combinations, either part blank.
+// "5101/01 /49 5102/": space-separated CFOP/CST combinations, either side blank.
 QSet<RuleGenerator::Combination> combinations(const char *text)
 {
     QSet<RuleGenerator::Combination> out;

@@ -136,7 +136,7 @@ TEST(ServerOptions, UsageListsEveryOption)
         EXPECT_TRUE(usage.contains(QString::fromUtf8(option))) << option;
 }
 
-TEST(DatabaseUrl, PostgresUrlPartsAndBadUrls)
+TEST(DatabaseUrl, PostgresUrlsAreReadAndBadOnesRefused)
 {
     DatabaseUrl url;
     QString problem;
