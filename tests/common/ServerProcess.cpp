@@ -3,9 +3,11 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 #include <QThread>
 
+#include <algorithm>
 #include <csignal>
 
 namespace kvr::test {
@@ -52,7 +54,9 @@ bool ServerProcess::start(const QString &dbUrl, const QStringList &extra)
             break;
         }
     }
-    m_errors = QString::fromUtf8(out + m_process->readAllStandardError());
+    const QByteArray errors = m_process->readAllStandardError();
+    m_stderr += QString::fromUtf8(errors);
+    m_errors = QString::fromUtf8(out + errors);
     m_process->kill();
     m_process->waitForFinished(5000);
     return false;
@@ -87,6 +91,39 @@ int ServerProcess::stop(int signal)
     }
     standardError();
     return m_process->exitStatus() == QProcess::NormalExit ? m_process->exitCode() : -1;
+}
+
+qint64 ServerProcess::residentKib() const
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid()));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    static const QRegularExpression rss(QStringLiteral("VmRSS:\\s+(\\d+)"));
+    return rss.match(QString::fromLatin1(status.readAll())).captured(1).toLongLong();
+}
+
+int ServerProcess::waitExit(int timeoutMs)
+{
+    if (!m_process)
+        return -1;
+    if (m_process->state() != QProcess::NotRunning && !m_process->waitForFinished(timeoutMs))
+        return -1;
+    m_stderr += QString::fromUtf8(m_process->readAllStandardError());
+    return m_process->exitStatus() == QProcess::NormalExit ? m_process->exitCode() : -1;
+}
+
+QString ServerProcess::log(const QString &waitFor, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (m_process) {
+        m_stderr += QString::fromUtf8(m_process->readAllStandardError());
+        if (m_stderr.contains(waitFor) || deadline.hasExpired() ||
+            m_process->state() == QProcess::NotRunning)
+            break;
+        m_process->setReadChannel(QProcess::StandardError);
+        m_process->waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
+    }
+    return m_stderr;
 }
 
 } // namespace kvr::test

@@ -23,6 +23,14 @@ public:
     int stop(int signal = 15);
 
     quint16 port() const { return m_port; }
+    qint64 pid() const { return m_process ? m_process->processId() : 0; }
+    // Resident memory in KiB, from /proc; -1 when it cannot be read.
+    qint64 residentKib() const;
+    // Waits for the server to end by itself; its exit code, or -1 on a crash or timeout.
+    int waitExit(int timeoutMs);
+    // Everything the server wrote to stderr; with `waitFor`, waits up to
+    // `timeoutMs` for that text to appear.
+    QString log(const QString &waitFor = {}, int timeoutMs = 0);
     QString errorText() const { return m_errors; }
     // Everything the server wrote to stderr so far, waiting up to `waitMs` for more.
     QString standardError(int waitMs = 0);

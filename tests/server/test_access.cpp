@@ -1,4 +1,4 @@
-#include "tests/server/ServedProcess.h"
+#include "tests/common/ServerProcess.h"
 #include "tests/server/ServerTest.h"
 
 #include <QSslConfiguration>
@@ -88,7 +88,7 @@ TEST_P(Access, TokenIsTheFirstCallOfEachConnection)
          "Autenticação necessária"},
         {"no token asked", false, "kvr.auth", {"qualquer"}, nullptr},
     };
-    ServedProcess guarded, open;
+    ServerProcess guarded, open;
     ASSERT_TRUE(guarded.start(m_db->url(), arguments("--token-file token")))
         << guarded.log().toStdString();
     ASSERT_TRUE(open.start(m_db->url())) << open.log().toStdString();
@@ -113,7 +113,7 @@ TEST_P(Access, TokenIsTheFirstCallOfEachConnection)
 
 TEST_P(Access, TlsServesOnlyClientsThatTrustItsCertificate)
 {
-    ServedProcess server;
+    ServerProcess server;
     ASSERT_TRUE(server.start(
         m_db->url(), arguments("--tls-cert server.pem --tls-key server.key --token-file token")))
         << server.log().toStdString();
@@ -146,7 +146,7 @@ TEST_P(Access, UnusableTokenOrCertificateFilesStopTheStart)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.args);
-        ServedProcess server;
+        ServerProcess server;
         EXPECT_FALSE(server.start(m_db->url(), arguments(c.args)));
         EXPECT_EQ(server.waitExit(10000), c.exitCode);
         EXPECT_TRUE(server.log().contains(QString::fromUtf8(c.message)))

@@ -1,4 +1,4 @@
-#include "tests/server/ServedProcess.h"
+#include "tests/common/ServerProcess.h"
 #include "tests/server/ServerTest.h"
 
 #include <QDeadlineTimer>
@@ -23,7 +23,7 @@ class Serving : public ServerTest
 {
 protected:
     // Starts `server` with the space-separated options `extra`.
-    bool serve(ServedProcess &server, const QString &extra)
+    bool serve(ServerProcess &server, const QString &extra)
     {
         const bool up = server.start(m_db->url(), extra.split(QLatin1Char(' ')));
         EXPECT_TRUE(up) << server.log().toStdString();
@@ -83,7 +83,7 @@ void expectRefused(RpcClient &client, const char *text)
 
 TEST_P(ServingAnyDatabase, ClientThatDoesNotReadIsNotReadEither)
 {
-    ServedProcess server;
+    ServerProcess server;
     ASSERT_TRUE(serve(server, "--max-message 65536"));
     const qint64 before = server.residentKib();
     // Before back-pressure the server read all of this, growing by gigabytes.
@@ -102,7 +102,7 @@ TEST_P(ServingAnyDatabase, ClientThatDoesNotReadIsNotReadEither)
 
 TEST_P(ServingPostgres, IdleClientsHoldNoDatabaseConnection)
 {
-    ServedProcess server;
+    ServerProcess server;
     ASSERT_TRUE(serve(server, "--db-pool 2"));
     std::vector<RpcClient> idle(100);
     for (RpcClient &client : idle)
@@ -125,7 +125,7 @@ TEST_P(ServingPostgres, IdleClientsHoldNoDatabaseConnection)
 
 TEST_P(ServingAnyDatabase, ConnectionsBeyondTheLimitAreRefused)
 {
-    ServedProcess server;
+    ServerProcess server;
     ASSERT_TRUE(serve(server, "--max-connections 3"));
     RpcClient clients[3];
     for (RpcClient &client : clients) {
@@ -164,7 +164,7 @@ TEST_P(ServingAnyDatabase, SilentSlowAndGreedyClientsAreClosed)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        ServedProcess server;
+        ServerProcess server;
         ASSERT_TRUE(serve(server, c.args));
         RpcClient client;
         ASSERT_TRUE(client.connectTo(server.port()));
@@ -204,7 +204,7 @@ TEST_P(Serving, DatabaseFailuresTellClientsNoDetail)
                 << alter.lastError().text().toStdString();
         };
     }
-    ServedProcess server;
+    ServerProcess server;
     ASSERT_TRUE(server.start(url)) << server.log().toStdString();
     RpcClient client;
     ASSERT_TRUE(client.connectTo(server.port()));
@@ -238,7 +238,7 @@ TEST_P(Serving, SigtermLetsARunningCallFinishWithinTheGraceTime)
     qputenv("QT_LOGGING_RULES", "kvr.server.calls.debug=true");
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        ServedProcess server;
+        ServerProcess server;
         ASSERT_TRUE(serve(server, QStringLiteral("--shutdown-grace %1").arg(c.grace)));
         const qint64 rulesBefore = ruleCount();
         // The test holds the writers' lock, so the server's write waits inside its call.
