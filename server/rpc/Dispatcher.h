@@ -14,7 +14,7 @@ namespace kvr::server {
 // Routes "object.method" requests to handlers and turns every outcome into one
 // encoded reply. A handler returns its result as encoded JSON or throws AppError;
 // anything else it throws is answered as an internal error (-32603) and logged.
-// One dispatcher serves one connection; its warnings are rate-limited.
+// A dispatcher serves connections in turn; each brings its own warning limiter.
 class Dispatcher final
 {
 public:
@@ -22,9 +22,6 @@ public:
 
     void add(const QString &object, const QString &method, Handler handler);
     // Answers one request message; never throws.
-    QByteArray handle(const QByteArray &message) { return handle(message, m_warnings); }
-    // The same for a dispatcher shared by connections in turn: each brings
-    // its own warning limiter.
     QByteArray handle(const QByteArray &message, WarningLimiter &warnings);
 
 private:
@@ -32,7 +29,6 @@ private:
     static bool mayWarn(WarningLimiter &warnings, QString &note);
 
     QHash<QString, Handler> m_handlers;
-    WarningLimiter m_warnings;
 };
 
 } // namespace kvr::server

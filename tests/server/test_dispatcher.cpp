@@ -29,8 +29,11 @@ struct NotAnException
 
 RpcResponse answer(Dispatcher &dispatcher, int id)
 {
-    const QByteArray reply = dispatcher.handle(kvr::protocol::encodeRequest(
-        id, QStringLiteral("obj.call"), QJsonArray{QStringLiteral("x")}));
+    kvr::server::WarningLimiter warnings;
+    const QByteArray reply =
+        dispatcher.handle(kvr::protocol::encodeRequest(id, QStringLiteral("obj.call"),
+                                                       QJsonArray{QStringLiteral("x")}),
+                          warnings);
     RpcResponse response;
     QString problem;
     EXPECT_TRUE(kvr::protocol::parseResponse(reply, response, problem)) << problem.toStdString();
