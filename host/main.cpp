@@ -2,6 +2,7 @@
 #include "host/MainWindow.h"
 #include "kit/host/HostServices.h"
 #include "kit/host/ModuleLoader.h"
+#include "kit/host/Translations.h"
 #include "kit/net/TConnectionSecurity.h"
 #include "platform/QuitOnSignal.h"
 
@@ -33,6 +34,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("KVR"));
     QApplication::setApplicationName(QStringLiteral("kvr-client"));
+    InstallQtTranslations(&app);
 
     // The command line wins over the last server used, and becomes it.
     QSettings settings;

@@ -330,6 +330,14 @@ void TfrmPadraoGrid::sbtProcurarClick()
 {
     Pesquisar(dtsPadrao, windowTitle() + QStringLiteral("|Não há registros para pesquisar."), false,
               true);
+    FocusPageGrid();
+}
+
+void TfrmPadraoGrid::FocusPageGrid()
+{
+    if (QWidget *page = pgcPadrao->currentWidget())
+        if (auto *grid = page->findChild<TDBGrid *>(); grid && grid->isVisible())
+            grid->setFocus(Qt::OtherFocusReason);
 }
 
 void TfrmPadraoGrid::sbtVerificarClick()

@@ -112,6 +112,9 @@ protected:
 
     // The dataset the record buttons act on; EKvrError when none is bound.
     TClientDataSet *RecordDataSet() const;
+    // Gives the focus to the grid of the current page, on its current row
+    // (after a search or a save, which a tool button click started).
+    void FocusPageGrid();
 
     void closeEvent(QCloseEvent *event) override;
     bool event(QEvent *event) override;

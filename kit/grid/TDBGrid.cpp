@@ -13,6 +13,8 @@
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QPainter>
+#include <QScrollBar>
+#include <QToolTip>
 
 #include <algorithm>
 #include <climits>
@@ -73,6 +75,9 @@ TDBGrid::TDBGrid(QWidget *parent) : QTableView(parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setWordWrap(false);
+    // By pixel: a column wider than the grid can be scrolled through, and
+    // one step never jumps past it.
+    setHorizontalScrollMode(ScrollPerPixel);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     horizontalHeader()->setMinimumSectionSize(4);
@@ -376,7 +381,20 @@ void TDBGrid::dropEditor()
     QWidget *editor = m_editor;
     m_editor = nullptr;
     if (editor->isVisible()) // else the view has let it go already
-        QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+        closeKeepingFocus(editor, QAbstractItemDelegate::NoHint);
+}
+
+void TDBGrid::closeKeepingFocus(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    // Qt passes the focus of a closing editor down the focus chain (out of
+    // the grid) when it sits in a child of the editor, as in a drop-down.
+    QWidget *focus = QApplication::focusWidget();
+    const bool hadFocus = focus && (focus == editor || editor->isAncestorOf(focus));
+    QTableView::closeEditor(editor, hint);
+    QWidget *now = QApplication::focusWidget();
+    const bool stillInGrid = now && (now == this || isAncestorOf(now));
+    if (hadFocus && !stillInGrid && isVisible())
+        setFocus(Qt::OtherFocusReason);
 }
 
 void TDBGrid::focusField(TField *field)
@@ -581,6 +599,15 @@ bool TDBGrid::eventFilter(QObject *watched, QEvent *event)
 void TDBGrid::tabTo(bool forward, Qt::KeyboardModifiers modifiers)
 {
     const QModelIndex from = currentIndex();
+    // Past the last cell Tab leaves the grid forwards, before the first one
+    // Shift+Tab backwards; Ctrl+Tab leaves from anywhere.
+    const QModelIndex step = QTableView::moveCursor(forward ? MoveNext : MovePrevious, modifiers);
+    const bool atEdge = !from.isValid() || !step.isValid() || step == from ||
+                        (forward ? step.row() < from.row() : step.row() > from.row());
+    if (atEdge || modifiers.testFlag(Qt::ControlModifier)) {
+        leaveGrid(forward);
+        return;
+    }
     const QModelIndex target = moveCursor(forward ? MoveNext : MovePrevious, modifiers);
     if (!target.isValid() || target == currentIndex() || target == from)
         return;
@@ -588,6 +615,48 @@ void TDBGrid::tabTo(bool forward, Qt::KeyboardModifiers modifiers)
     m_syncing = true;
     setCurrentIndex(target);
     m_syncing = wasSyncing;
+}
+
+void TDBGrid::scrollTo(const QModelIndex &index, ScrollHint hint)
+{
+    QTableView::scrollTo(index, hint);
+    if (!index.isValid() || isColumnHidden(index.column()))
+        return;
+    // Qt brings a cell wider than the grid in by its right edge: an empty
+    // far end. Its left edge is where the text begins and the editor types.
+    if (columnWidth(index.column()) > viewport()->width())
+        horizontalScrollBar()->setValue(columnViewportPosition(index.column()) +
+                                        horizontalOffset());
+}
+
+bool TDBGrid::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        // A text cut off in its cell (or by the grid's edge) is shown whole.
+        const QPoint position = static_cast<QHelpEvent *>(event)->pos();
+        const QModelIndex index = indexAt(position);
+        const QString text = index.isValid() ? index.data(Qt::DisplayRole).toString() : QString();
+        const QRect visible = visualRect(index).intersected(viewport()->rect());
+        if (!text.isEmpty() && fontMetrics().horizontalAdvance(text) + 8 > visible.width()) {
+            QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), text, viewport(),
+                               visible);
+        } else {
+            QToolTip::hideText();
+        }
+        return true;
+    }
+    return QTableView::viewportEvent(event);
+}
+
+void TDBGrid::leaveGrid(bool forward)
+{
+    // The typed text is kept; the editor goes so it cannot take the focus back.
+    if (QWidget *editor = liveEditor()) {
+        if (!kvrGuard([&] { commitData(editor); }))
+            return;
+        dropEditor();
+    }
+    QWidget::focusNextPrevChild(forward);
 }
 
 void TDBGrid::mousePressEvent(QMouseEvent *event)
@@ -649,7 +718,7 @@ void TDBGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hi
 {
     if (editor == m_editor)
         m_editor = nullptr;
-    QTableView::closeEditor(editor, hint);
+    closeKeepingFocus(editor, hint);
 }
 
 void TDBGrid::editorCreated(QWidget *editor)
@@ -667,7 +736,8 @@ void TDBGrid::assignFromEditor(int modelRow, int modelColumn, const QString &tex
     kvrGuard([&] {
         if (m_dataSet->state() == TClientDataSet::State::Browse)
             m_dataSet->Edit();
-        field->SetAsString(text);
+        // Through the field's text handler, as any text a control enters.
+        field->SetText(text);
     });
 }
 

@@ -90,9 +90,12 @@ public:
     // The column shown in a model (field) column, nullptr when hidden.
     TColumn *columnForModelColumn(int modelColumn) const;
 
+    void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
@@ -111,6 +114,7 @@ private:
     void syncCurrent();
     void focusField(TField *field);
     void dropEditor();
+    void closeKeepingFocus(QWidget *editor, QAbstractItemDelegate::EndEditHint hint);
     QWidget *liveEditor() const;
     int modelColumnOf(int column) const;
     int columnIndexOf(int modelColumn) const;
@@ -118,6 +122,7 @@ private:
     bool leaveCell(int targetRow, int targetModelColumn);
     bool fireKeyPress(QChar &key);
     void tabTo(bool forward, Qt::KeyboardModifiers modifiers);
+    void leaveGrid(bool forward);
     void deleteRecord();
     void openEditor(QEvent *event = nullptr);
 

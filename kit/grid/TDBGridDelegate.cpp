@@ -3,11 +3,15 @@
 #include "kit/data/TClientDataSet.h"
 #include "kit/grid/TColumn.h"
 #include "kit/grid/TDBGrid.h"
+#include "kit/widgets/FitPopupToItems.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QToolButton>
+
+#include <algorithm>
 
 namespace {
 
@@ -57,6 +61,7 @@ QWidget *TDBGridDelegate::createEditor(QWidget *parent, const QStyleOptionViewIt
         combo->setCompleter(nullptr);
         combo->addItems(column->PickList());
         combo->setFrame(false);
+        FitPopupToItems(combo);
         editor = combo;
     } else if (column && column->GetButtonStyle() == TColumn::ButtonStyle::Ellipsis) {
         auto *box = new QWidget(parent);
@@ -99,7 +104,9 @@ void TDBGridDelegate::setEditorData(QWidget *editor, const QModelIndex &index) c
         if (!qobject_cast<QComboBox *>(editor))
             edit->setMaxLength(std::max(field ? field->Size() : 32767, int(text.size())));
         edit->setText(text);
-        edit->selectAll();
+        // Selected whole, cursor at the start: a text wider than the cell
+        // shows where it begins.
+        edit->setSelection(int(text.size()), -int(text.size()));
     }
     // Our key handling must see keys before the view's own editor filter.
     editor->installEventFilter(m_grid);
@@ -117,9 +124,21 @@ void TDBGridDelegate::setModelData(QWidget *editor, QAbstractItemModel *,
 }
 
 void TDBGridDelegate::updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
-                                           const QModelIndex &) const
+                                           const QModelIndex &index) const
 {
-    editor->setGeometry(option.rect);
+    QRect rect = option.rect;
+    // A narrow column with an ellipsis button: the editor grows to the
+    // right so the whole code stays readable beside the button.
+    if (auto *button = editor->findChild<QToolButton *>(QStringLiteral("ellipsis"))) {
+        const TColumn *column = m_grid->columnForModelColumn(index.column());
+        const TField *field = column ? column->Field() : nullptr;
+        const int chars = field ? field->Size() : 4;
+        const int needed =
+            editor->fontMetrics().horizontalAdvance(QString(chars, QLatin1Char('0'))) + 12 +
+            button->sizeHint().width();
+        rect.setWidth(std::max(rect.width(), needed));
+    }
+    editor->setGeometry(rect);
 }
 
 QString TDBGridDelegate::editorText(const QWidget *editor)

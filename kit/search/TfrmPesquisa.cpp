@@ -13,7 +13,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -77,22 +80,10 @@ TfrmPesquisa::TfrmPesquisa(TClientDataSet *dataSet, const QString &caption, bool
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setAlternatingRowColors(true);
-    m_grid->setWordWrap(false);
+    m_grid->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_grid->verticalHeader()->hide();
-    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 6);
     m_grid->horizontalHeader()->setStretchLastSection(true);
-    const int charWidth = m_grid->fontMetrics().horizontalAdvance(QLatin1Char('0'));
-    int total = 0;
-    for (int c = 0; c < m_model->columnCount(); ++c) {
-        const int width = c == m_model->MarkColumn()
-                              ? 28
-                              : qMax(m_model->ColumnChars(c) * charWidth + 12,
-                                     m_grid->fontMetrics().horizontalAdvance(
-                                         m_model->headerData(c, Qt::Horizontal).toString()) +
-                                         16);
-        m_grid->setColumnWidth(c, width);
-        total += width;
-    }
+    const int total = fitColumns();
 
     auto *buttons = new QDialogButtonBox(this);
     QPushButton *ok =
@@ -110,7 +101,16 @@ TfrmPesquisa::TfrmPesquisa(TClientDataSet *dataSet, const QString &caption, bool
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(searchRow);
     layout->addWidget(m_grid, 1);
-    layout->addWidget(buttons);
+    auto *bottomRow = new QHBoxLayout;
+    if (pickMany) {
+        m_markedCount = new QLabel(this);
+        m_markedCount->setObjectName(QStringLiteral("lblMarcados"));
+        bottomRow->addWidget(m_markedCount);
+        connect(m_model, &QAbstractItemModel::dataChanged, this, [this] { showMarkedCount(); });
+        showMarkedCount();
+    }
+    bottomRow->addWidget(buttons, 1);
+    layout->addLayout(bottomRow);
 
     connect(m_search, &QLineEdit::textEdited, this,
             [this](const QString &text) { searchFor(text); });
@@ -122,11 +122,87 @@ TfrmPesquisa::TfrmPesquisa(TClientDataSet *dataSet, const QString &caption, bool
     });
     m_search->installEventFilter(this);
     m_grid->installEventFilter(this);
+    m_grid->viewport()->installEventFilter(this);
 
-    resize(qBound(360, total + 40, 1000), 420);
+    const QScreen *screen =
+        DialogParent() ? DialogParent()->screen() : QApplication::primaryScreen();
+    const int widest = screen ? screen->availableGeometry().width() * 9 / 10 : 1000;
+    resize(qBound(360, total + 40, qMax(360, widest)), 420);
     const int start = dataSet->RecNo();
     setCurrentRow(start >= 0 ? start : 0);
+    // The first column (the marks, when there are any) is in view at the start.
+    m_grid->horizontalScrollBar()->setValue(0);
     m_search->setFocus();
+}
+
+int TfrmPesquisa::fitColumns()
+{
+    // Each column as wide as its title, its display width and its texts
+    // (from the first rows); a long text column is capped and wraps, so
+    // every title stays in view. The tooltip shows a cell whole.
+    const QFontMetrics metrics = m_grid->fontMetrics();
+    const int sample = qMin(m_model->rowCount(), 500);
+    const int cap = 60 * metrics.horizontalAdvance(QLatin1Char('0'));
+    int total = 0;
+    bool capped = false;
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        const int title =
+            metrics.horizontalAdvance(m_model->headerData(c, Qt::Horizontal).toString()) + 24;
+        int width = title;
+        if (c == m_model->MarkColumn()) {
+            width = qMax(title, 28);
+        } else {
+            int text = 0;
+            for (int row = 0; row < sample; ++row)
+                text = qMax(text, metrics.horizontalAdvance(
+                                      m_model->index(row, c).data(Qt::DisplayRole).toString()));
+            // The field's display width, widened to the texts it shows.
+            const int wanted =
+                qMax(m_model->ColumnChars(c) * metrics.horizontalAdvance(QLatin1Char('0')), text) +
+                12;
+            capped = capped || wanted > cap;
+            width = qMax(title, qMin(wanted, cap));
+        }
+        m_grid->setColumnWidth(c, width);
+        total += width;
+    }
+    m_grid->setWordWrap(capped);
+    m_grid->verticalHeader()->setDefaultSectionSize(metrics.height() + 6);
+    // Rows as high as their wrapped text, while there are few enough to measure.
+    if (capped && m_model->rowCount() <= 2000)
+        m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    return total;
+}
+
+void TfrmPesquisa::showMarkedCount()
+{
+    const qsizetype marked = m_model->Marked().size();
+    m_markedCount->setText(marked == 0   ? QStringLiteral("Nenhum registro marcado")
+                           : marked == 1 ? QStringLiteral("1 registro marcado")
+                                         : QStringLiteral("%1 registros marcados").arg(marked));
+}
+
+bool TfrmPesquisa::markByClick(QMouseEvent *click)
+{
+    const QModelIndex index = m_grid->indexAt(click->position().toPoint());
+    if (!index.isValid() || click->button() != Qt::LeftButton)
+        return false;
+    const Qt::KeyboardModifiers modifiers = click->modifiers();
+    if (modifiers.testFlag(Qt::ShiftModifier) && m_lastMarkClick >= 0) {
+        // Marks every row between the last marked one and this one.
+        const int from = qMin(m_lastMarkClick, index.row());
+        const int to = qMax(m_lastMarkClick, index.row());
+        for (int row = from; row <= to; ++row)
+            if (!m_model->IsMarked(row))
+                m_model->ToggleMark(row);
+    } else if (modifiers.testFlag(Qt::ControlModifier)) {
+        m_model->ToggleMark(index.row());
+    } else {
+        return false;
+    }
+    m_lastMarkClick = index.row();
+    m_grid->setCurrentIndex(m_model->index(index.row(), qMax(0, m_grid->currentIndex().column())));
+    return true;
 }
 
 QList<int> TfrmPesquisa::PickedRows() const
@@ -172,6 +248,9 @@ void TfrmPesquisa::pick()
 
 bool TfrmPesquisa::eventFilter(QObject *watched, QEvent *event)
 {
+    if (m_pickMany && watched == m_grid->viewport() && event->type() == QEvent::MouseButtonPress &&
+        markByClick(static_cast<QMouseEvent *>(event)))
+        return true;
     if (event->type() != QEvent::KeyPress)
         return QDialog::eventFilter(watched, event);
     auto *key = static_cast<QKeyEvent *>(event);
@@ -194,6 +273,7 @@ bool TfrmPesquisa::eventFilter(QObject *watched, QEvent *event)
     case Qt::Key_Space:
         if (m_pickMany && watched == m_grid) {
             m_model->ToggleMark(currentRow());
+            m_lastMarkClick = currentRow();
             return true;
         }
         break;

@@ -2,7 +2,9 @@
 
 #include <QDialog>
 
+class QLabel;
 class QLineEdit;
+class QMouseEvent;
 class QTableView;
 class TClientDataSet;
 class TDataSource;
@@ -12,7 +14,9 @@ class TPesquisaModel;
 // in pick-many mode, to mark several). Typing in the search box moves to the
 // first row whose text in the current column starts with what was typed
 // (else the first row containing it). Enter or a double click picks, Esc
-// cancels. The dataset is not changed while the window is open.
+// cancels. In pick-many mode Space, a click on the box or Ctrl+click mark a
+// row, Shift+click the rows up to the last marked one; the window counts them. The dataset is not
+// changed while the window is open.
 class TfrmPesquisa final : public QDialog
 {
     Q_OBJECT
@@ -37,12 +41,17 @@ private:
     void pick();
     void setCurrentRow(int row);
     int currentRow() const;
+    int fitColumns();
+    void showMarkedCount();
+    bool markByClick(QMouseEvent *click);
 
     TPesquisaModel *m_model;
     QLineEdit *m_search;
     QTableView *m_grid;
+    QLabel *m_markedCount = nullptr;
     bool m_pickMany;
     int m_picked = -1;
+    int m_lastMarkClick = -1;
 };
 
 // Shows the rows of `source`'s dataset to pick one. `title` is "caption" or

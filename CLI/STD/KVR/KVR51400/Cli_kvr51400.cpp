@@ -326,6 +326,11 @@ void TfrmConsisteFiscal::createRuleColumns()
         if (def.width > 0)
             column->SetWidth(def.width);
         column->SetPickList(def.pickList);
+        // The base page lists the same rules: same titles and widths.
+        TColumn *base = dbgPadrao->AddColumn(column->FieldName());
+        base->SetTitle(column->Title());
+        if (def.width > 0)
+            base->SetWidth(def.width);
     }
     dbgBloqueados->ColumnByFieldName(QStringLiteral("CDFISCOPER"))
         ->SetButtonStyle(TColumn::ButtonStyle::Ellipsis);
@@ -591,6 +596,7 @@ void TfrmConsisteFiscal::cdsConsistenciasAfterPost(TClientDataSet *DataSet)
         TBusyScope busy;
         CallServer(netConsistencia, QStringLiteral("setConsistencia"), {DataSet->Delta()});
         getConsistencias();
+        FocusPageGrid();
     }
     showVerificationFlags();
 }
@@ -600,6 +606,7 @@ void TfrmConsisteFiscal::cdsConsistenciasAfterDelete(TClientDataSet *DataSet)
     TBusyScope busy;
     CallServer(netConsistencia, QStringLiteral("setConsistencia"), {DataSet->Delta()});
     getConsistencias();
+    FocusPageGrid();
 }
 
 void TfrmConsisteFiscal::cdsConsistenciasAfterCancel(TClientDataSet *DataSet)

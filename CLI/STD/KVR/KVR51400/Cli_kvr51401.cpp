@@ -14,6 +14,8 @@
 #include "kit/data/TDataSource.h"
 #include "kit/host/HostServices.h"
 #include "kit/search/TfrmPesquisa.h"
+#include "kit/widgets/FitPopupToItems.h"
+#include "kit/widgets/ShowTextFromStart.h"
 #include "kit/widgets/TBtnPesquisa.h"
 #include "kit/widgets/TButtonFlat.h"
 #include "kit/widgets/TFocusEvents.h"
@@ -29,6 +31,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRadioButton>
+
+#include <algorithm>
 
 TfrmCadAuto *frmCadAuto = nullptr;
 QString stListaConsiste;
@@ -83,6 +87,7 @@ QLineEdit *edit(const char *name, QWidget *parent, const QRect &geometry, int ma
         field->setMaxLength(maxLength);
     setFieldColour(field, colour);
     field->setEnabled(enabled);
+    ShowTextFromStart(field);
     return field;
 }
 
@@ -94,6 +99,7 @@ QComboBox *combo(const char *name, QWidget *parent, const QRect &geometry,
     box->setInsertPolicy(QComboBox::NoInsert);
     box->setCompleter(nullptr);
     box->setGeometry(geometry);
+    FitPopupToItems(box);
     box->addItems(items);
     // No value until the user picks one.
     box->setCurrentIndex(-1);
@@ -243,6 +249,8 @@ void TfrmCadAuto::createTaxPanel(QWidget *parent)
     Panel2->setGeometry(2, 4, 442, 41);
     QLabel *caption = label(QStringLiteral("Imposto"), Panel2, 8, 14);
     edtCdImposto = edit("edtCdImposto", Panel2, {56, 10, 30, 21}, 2, QPalette::ToolTipBase, true);
+    // The caption keeps the dialog's spacing before its edit, whatever the font.
+    caption->move(std::max(2, edtCdImposto->x() - 8 - caption->width()), caption->y());
     caption->setBuddy(edtCdImposto);
     btpImposto = lookup("btpImposto", Panel2, 88, 10, edtCdImposto, dtsImposto);
     edtNmImposto = edit("edtNmImposto", Panel2, {112, 10, 300, 21}, 0, QPalette::Button, false);

@@ -4,6 +4,7 @@
 #include "kit/core/Consiste.h"
 #include "kit/core/TMessages.h"
 #include "kit/data/TClientDataSet.h"
+#include "kit/widgets/ShowTextFromStart.h"
 
 #include <QLineEdit>
 
@@ -12,6 +13,7 @@ TaxPanel::TaxPanel(QLineEdit *edtCdImposto, QLineEdit *edtNmImposto, TClientData
     : m_edtCdImposto(edtCdImposto), m_edtNmImposto(edtNmImposto), m_cdsImposto(cdsImposto),
       m_msgPadrao(msgPadrao), m_connection(std::move(connection))
 {
+    ShowTextFromStart(m_edtNmImposto);
 }
 
 void TaxPanel::LoadTaxes() const
