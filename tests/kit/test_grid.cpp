@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -943,5 +944,64 @@ TEST(GridWithoutColumnsTest, ShowsEveryVisibleField)
     EXPECT_EQ(grid.ColumnCount(), 3);
     EXPECT_FALSE(grid.horizontalHeader()->isSectionHidden(2));
 }
+
+// Tab leaves the grid forwards past its last cell, Shift+Tab backwards before
+// its first; Ctrl+Tab leaves from anywhere. Inside, both move a cell.
+struct Leaving
+{
+    int row, column;
+    const char *typed; // typed into the cell first ("" = none)
+    bool backwards, ctrl;
+    const char *focus; // before, grid or after
+};
+
+class GridLeaving : public GridTest, public ::testing::WithParamInterface<Leaving>
+{
+};
+
+TEST_P(GridLeaving, TabAndShiftTabAtTheEdges)
+{
+    const Leaving &c = GetParam();
+    QWidget form;
+    auto *before = new QLineEdit(&form);
+    grid.setParent(&form);
+    auto *after = new QLineEdit(&form);
+    const auto giveBack = qScopeGuard([this] { grid.setParent(nullptr); });
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    ds.SetRecNo(c.row);
+    select(c.column);
+    grid.setFocus();
+    const QString typed = QString::fromLatin1(c.typed);
+    if (!typed.isEmpty()) {
+        QTest::keyClicks(&grid, typed.left(1)); // opens the editor
+        QTest::keyClicks(editor(), typed.mid(1));
+    }
+    Qt::KeyboardModifiers modifiers = c.ctrl ? Qt::ControlModifier : Qt::NoModifier;
+    if (c.backwards)
+        modifiers |= Qt::ShiftModifier;
+    QTest::keyClick(QApplication::focusWidget(), c.backwards ? Qt::Key_Backtab : Qt::Key_Tab,
+                    modifiers);
+    const QString focus = QString::fromLatin1(c.focus);
+    QWidget *expected = focus == "before"  ? before
+                        : focus == "after" ? static_cast<QWidget *>(after)
+                                           : &grid;
+    EXPECT_EQ(QApplication::focusWidget(), expected);
+    EXPECT_FALSE(grid.EditorOpen());
+    if (!typed.isEmpty()) {
+        EXPECT_EQ(ds.Value(c.row, grid.Columns(c.column)->Field()->Index()), typed)
+            << "what was typed is kept";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Edges, GridLeaving,
+                         ::testing::Values(Leaving{0, cAtivo, "", true, false, "before"},
+                                           Leaving{0, cNr, "", true, false, "grid"},
+                                           Leaving{3, cDesc, "", false, false, "after"},
+                                           Leaving{3, cDesc, "fim", false, false, "after"},
+                                           Leaving{1, cDesc, "", false, false, "grid"},
+                                           Leaving{1, cCst, "", false, true, "after"},
+                                           Leaving{1, cCst, "", true, true, "before"}));
 
 } // namespace

@@ -7,7 +7,10 @@
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
+#include <QStyleOptionViewItem>
 #include <QTableView>
 #include <QTest>
 
@@ -279,45 +282,81 @@ protected:
         m_cds.FieldByName(QStringLiteral("IDMARCADO"))->SetVisible(true);
     }
 
-    // Marks rows with Space on the list, in the order given, then confirms.
-    static void MarkAndConfirm(TfrmPesquisa *dialog, const QList<int> &rows)
-    {
-        QTableView *grid = dialog->Grid();
-        grid->setFocus();
-        for (int row : rows) {
-            grid->setCurrentIndex(grid->model()->index(row, 1));
-            QTest::keyClick(grid, Qt::Key_Space);
-        }
-        QTest::keyClick(grid, Qt::Key_Return);
-    }
-
     TClientDataSet m_cds;
     TDataSource m_source;
 };
 
-TEST_F(RuleList, PickedKeysAreJoinedInPickOrder)
+// Marking gestures, each "<gesture><row>": s Space, b a click on the box,
+// c Ctrl+click, h Shift+click (the rows up to the last marked one).
+struct Marking
 {
-    OnNextModal<TfrmPesquisa>([](TfrmPesquisa *dialog) { MarkAndConfirm(dialog, {1, 3}); });
+    const char *gestures, *picked, *counted;
+};
+
+class RuleMarking : public RuleList, public ::testing::WithParamInterface<Marking>
+{
+};
+
+TEST_P(RuleMarking, GesturesMarkRowsInOrderAndTheWindowCountsThem)
+{
+    const Marking &m = GetParam();
+    OnNextModal<TfrmPesquisa>([&m](TfrmPesquisa *dialog) {
+        QTableView *grid = dialog->Grid();
+        // The mark column opens in view, its title whole.
+        EXPECT_EQ(grid->horizontalScrollBar()->value(), 0);
+        EXPECT_EQ(grid->columnViewportPosition(0), 0);
+        EXPECT_GE(grid->columnWidth(0),
+                  grid->horizontalHeader()->fontMetrics().horizontalAdvance(
+                      grid->model()->headerData(0, Qt::Horizontal).toString()));
+        grid->setFocus();
+        for (const QString &gesture : QString::fromLatin1(m.gestures).split(' ')) {
+            const QModelIndex cell = grid->model()->index(gesture.mid(1).toInt(), 1);
+            const QPoint middle = grid->visualRect(cell).center();
+            switch (gesture.at(0).toLatin1()) {
+            case 's':
+                grid->setCurrentIndex(cell);
+                QTest::keyClick(grid, Qt::Key_Space);
+                break;
+            case 'b': {
+                QStyleOptionViewItem option;
+                option.initFrom(grid->viewport());
+                option.rect = grid->visualRect(cell.siblingAtColumn(0));
+                option.features = QStyleOptionViewItem::HasCheckIndicator;
+                const QRect box = grid->style()->subElementRect(
+                    QStyle::SE_ItemViewItemCheckIndicator, &option, grid);
+                QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, box.center());
+                break;
+            }
+            case 'c':
+                QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ControlModifier, middle);
+                break;
+            case 'h':
+                QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ShiftModifier, middle);
+                break;
+            }
+        }
+        auto *count = dialog->findChild<QLabel *>(QStringLiteral("lblMarcados"));
+        ASSERT_NE(count, nullptr);
+        EXPECT_EQ(count->text(), QString::fromUtf8(m.counted));
+        QTest::keyClick(grid, Qt::Key_Return);
+    });
     QString list = QStringLiteral("antes");
     EXPECT_TRUE(PesquisaLista(
         &m_source, QStringLiteral("NRSEQCONSISTE"),
         QStringLiteral("Consistência Fiscal|Não há consistências cadastradas"), false, list));
-    EXPECT_EQ(list, QStringLiteral("0000000003,0000000007"));
-
-    OnNextModal<TfrmPesquisa>([](TfrmPesquisa *dialog) { MarkAndConfirm(dialog, {3, 0, 1}); });
-    EXPECT_TRUE(PesquisaLista(&m_source, QStringLiteral("NRSEQCONSISTE"), QStringLiteral("x"),
-                              false, list));
-    EXPECT_EQ(list, QStringLiteral("0000000007,0000000001,0000000003"));
+    EXPECT_EQ(list, QString::fromLatin1(m.picked));
 }
 
-TEST_F(RuleList, UnmarkingDropsTheRow)
-{
-    OnNextModal<TfrmPesquisa>([](TfrmPesquisa *dialog) { MarkAndConfirm(dialog, {0, 2, 0}); });
-    QString list;
-    EXPECT_TRUE(PesquisaLista(&m_source, QStringLiteral("NRSEQCONSISTE"), QStringLiteral("x"),
-                              false, list));
-    EXPECT_EQ(list, QStringLiteral("0000000005"));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Gestures, RuleMarking,
+    ::testing::Values(Marking{"s1 s3", "0000000003,0000000007", "2 registros marcados"},
+                      Marking{"s3 s0 s1", "0000000007,0000000001,0000000003",
+                              "3 registros marcados"},
+                      Marking{"s0 s2 s0", "0000000005", "1 registro marcado"},
+                      Marking{"b2", "0000000005", "1 registro marcado"},
+                      Marking{"c1 c3 c1", "0000000007", "1 registro marcado"},
+                      Marking{"c0 h2", "0000000001,0000000003,0000000005", "3 registros marcados"},
+                      Marking{"s1 s1", "0000000003", "Nenhum registro marcado"}));
 
 TEST_F(RuleList, CancelLeavesTheTextAsItWas)
 {

@@ -13,9 +13,11 @@
 #include "kit/widgets/TBtnPesquisa.h"
 #include "tests/module/ScreenFixture.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -201,6 +203,16 @@ TEST_F(CadAuto, LayoutCaptionsAndTabOrder)
         expected.sort();
         EXPECT_EQ(shown, expected);
         EXPECT_EQ(d->cmbImposto->itemText(2), QStringLiteral("3 - Maior que Zero"));
+        // Every drop-down is as wide as its longest item; captions keep a gap.
+        for (QComboBox *box : d->findChildren<QComboBox *>()) {
+            int longest = 0;
+            for (int item = 0; item < box->count(); ++item)
+                longest = std::max(
+                    longest, box->view()->fontMetrics().horizontalAdvance(box->itemText(item)));
+            EXPECT_GE(box->view()->minimumWidth(), longest) << box->objectName().toStdString();
+        }
+        for (QLabel *caption : d->Panel2->findChildren<QLabel *>())
+            EXPECT_GE(d->edtCdImposto->x() - caption->geometry().right(), 6);
 
         const QStringList order = QString("edtCdImposto chkEdtConsiste rbtPeriodoConsiste "
                                           "edtiniConsiste edtfinConsiste rbtListaConsiste chkCST "
@@ -364,6 +376,12 @@ TEST_F(CadAuto, LookupsFillTheirFieldsAndTheListPickIsKept)
         for (const auto &[settings, edits, texts] : rows) {
             Fill(d, settings);
             EXPECT_EQ(Texts(d, edits), texts) << settings;
+            // A display-only name shows from its start, whole in its tooltip.
+            for (const QString &name : QString::fromLatin1(edits).split(' '))
+                if (auto *edit = d->findChild<QLineEdit *>(name); !edit->isEnabled()) {
+                    EXPECT_EQ(edit->cursorPosition(), 0) << settings;
+                    EXPECT_EQ(edit->toolTip(), edit->text()) << settings;
+                }
         }
         TField *mark = d->cdsConsistencias->FieldByName(QStringLiteral("IDMARCADO"));
         EXPECT_FALSE(mark->Visible());

@@ -7,15 +7,23 @@
 #include "kit/core/TMessages.h"
 #include "kit/data/TDataSource.h"
 #include "kit/grid/TDBGrid.h"
+#include "kit/host/Translations.h"
 #include "kit/widgets/TBtnPesquisa.h"
 #include "kit/widgets/TButtonFlat.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHelpEvent>
 #include <QImage>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTabBar>
 #include <QTabWidget>
+#include <QToolTip>
+
+#include <memory>
 
 namespace {
 
@@ -390,6 +398,14 @@ TEST_F(Maintenance, DeleteSavesAndReloadsAndVerifyReloads)
     GoTo(Rule4);
     EXPECT_EQ(value("DSCONSISTENCIA"), QStringLiteral("de fora"));
     EXPECT_TRUE(answer.Texts().isEmpty());
+
+    // The search goes back to the rows, on the rule found.
+    rules()->First();
+    screen->pgcPadrao->tabBar()->setFocus(); // where a tool button click left it
+    AnswerLookup(Rule4);
+    screen->sbtProcurar->Click();
+    EXPECT_EQ(value("NRSEQCONSISTE"), Rule4);
+    EXPECT_EQ(screen->window()->focusWidget(), screen->dbgBloqueados);
 }
 
 TEST_F(Maintenance, CancelSetsTheBoxesBackAndCloseDropsTheEdit)
@@ -418,8 +434,9 @@ TEST_F(Maintenance, CancelSetsTheBoxesBackAndCloseDropsTheEdit)
 struct Typing
 {
     const char *column, *keys;
-    const char *stored;  // after leaving the column; "=" what the rule held
-    const char *message; // "" = none
+    const char *stored;     // after leaving the column; "=" what the rule held
+    const char *message;    // "" = none
+    const char *saved = ""; // after Confirmar: what the server holds ("" = not saved)
 };
 
 using GridTyping = Table<Typing>;
@@ -440,11 +457,29 @@ TEST_P(GridTyping, KeyFilterAndColumnExit)
     QTest::keyClick(grid, Qt::Key_F2);
     // The first character typed replaces the cell's text.
     QWidget *editor = QApplication::focusWidget();
-    if (auto *line = qobject_cast<QLineEdit *>(editor))
-        line->selectAll();
-    else if (auto *combo = qobject_cast<QComboBox *>(editor))
-        combo->lineEdit()->selectAll();
-    for (const QChar ch : QString::fromUtf8(t.keys)) {
+    auto *line = qobject_cast<QLineEdit *>(editor);
+    if (auto *combo = qobject_cast<QComboBox *>(editor))
+        line = combo->lineEdit();
+    ASSERT_NE(line, nullptr);
+    line->selectAll();
+    // The editor starts in view, however wide its column, and shows a whole code.
+    const int left = line->mapTo(grid->viewport(), QPoint(0, 0)).x();
+    EXPECT_TRUE(left >= 0 && left < grid->viewport()->width()) << left;
+    EXPECT_GE(line->width(), line->fontMetrics().horizontalAdvance(QStringLiteral("0000")));
+    const QString keys = QString::fromUtf8(t.keys);
+    if (keys.startsWith(QLatin1Char('!'))) {
+        // Picked with the mouse from the drop-down.
+        auto *combo = qobject_cast<QComboBox *>(editor);
+        ASSERT_NE(combo, nullptr);
+        combo->showPopup();
+        QAbstractItemView *list = combo->view();
+        const int item = combo->findText(keys.mid(1));
+        ASSERT_GE(item, 0);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualRect(list->model()->index(item, 0)).center());
+        QTRY_VERIFY(!list->isVisible());
+    }
+    for (const QChar ch : keys.startsWith(QLatin1Char('!')) ? QString() : keys) {
         if (ch == QLatin1Char('<'))
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
         else if (ch == QLatin1Char('\n'))
@@ -455,12 +490,20 @@ TEST_P(GridTyping, KeyFilterAndColumnExit)
     ModalAnswer answer;
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QApplication::processEvents();
+    if (value("NRSEQCONSISTE") != Rule2)
+        GoTo(Rule2); // Tab from the last column went on to the next rule
     EXPECT_EQ(value(column), *t.stored == '=' ? before : QString::fromUtf8(t.stored));
     if (*t.message) {
         ASSERT_EQ(answer.Texts(), QStringList{QString::fromUtf8(t.message)});
         EXPECT_EQ(focusedColumn(), column) << "the column change is refused";
     } else {
         EXPECT_TRUE(answer.Texts().isEmpty()) << answer.Texts().join('\n').toStdString();
+    }
+    if (*t.saved) {
+        screen->sbtConfirmar->Click();
+        EXPECT_TRUE(answer.Texts().isEmpty()) << answer.Texts().join('\n').toStdString();
+        EXPECT_EQ(Held(Rule2, t.column), QString::fromUtf8(t.saved));
+        EXPECT_EQ(grid->window()->focusWidget(), grid) << "back on the rows after the save";
     }
 }
 
@@ -469,8 +512,11 @@ INSTANTIATE_TEST_SUITE_P(
     Columns, GridTyping,
     ::testing::Values(Typing{"IDTPALIQUOTA", "0a4\n2", "2", ""}, Typing{"CDFISCAL", "9x", "=", ""},
                       Typing{"CDFISCAL", "3<1", "1", ""}, Typing{"IDENTRSAIDOP", "xat", "T", ""},
-                      Typing{"IDENTRSAIDOP", "s", "S", ""}, Typing{"IDCONSATIVA", "xn", "N", ""},
-                      Typing{"CDCST1DIGT", "7", "7", ""}, Typing{"CDTPCREDPICOITE", "a1", "a1", ""},
+                      Typing{"IDENTRSAIDOP", "s", "S", ""},
+                      Typing{"IDENTRSAIDOP", "!Ambos", "T", "", "T"},
+                      Typing{"DSCONSISTENCIA", "Revisada", "Revisada", "", "Revisada"},
+                      Typing{"IDCONSATIVA", "xn", "N", ""}, Typing{"CDCST1DIGT", "7", "7", ""},
+                      Typing{"CDTPCREDPICOITE", "a1", "a1", ""},
                       Typing{"NRSEQCONSISTE", "12<", "=", ""},
                       Typing{"CDFISCOPER", "51a0x2", "5102", ""},
                       Typing{"CDFISCOPER", "510", "0510", "CFOP não cadastrado"},
@@ -527,6 +573,63 @@ TEST_F(Maintenance, ActiveColumnDrawsTheCheckImages)
     for (int y = 1; y < other.height() - 1; ++y)
         for (int x = 1; x < other.width() - 1; ++x)
             ASSERT_EQ(other.pixelColor(x, y), cellColour) << x << "," << y;
+}
+
+// What Qt itself shows reads Portuguese; texts that do not fit their cell
+// or their drop-down are shown whole.
+TEST_F(Maintenance, QtTextsArePortugueseAndCellsShowTheirTextsWhole)
+{
+    ASSERT_TRUE(InstallQtTranslations(qApp));
+    ChooseTax(QStringLiteral("1"));
+    TDBGrid *grid = screen->dbgBloqueados;
+    GoTo(Rule2);
+    QStringList buttons;
+    OnNextModal<QMessageBox>([&buttons](QMessageBox *box) {
+        for (QAbstractButton *button : box->buttons())
+            buttons << button->text();
+        box->reject();
+    });
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
+    buttons.sort();
+    EXPECT_EQ(buttons, (QStringList{QStringLiteral("Cancelar"), QStringLiteral("OK")}));
+    const std::unique_ptr<QMenu> menu(screen->edtCdImposto->createStandardContextMenu());
+    QStringList items;
+    for (const QAction *action : menu->actions())
+        if (!action->isSeparator())
+            items << action->text().remove('&').section('\t', 0, 0);
+    EXPECT_TRUE(items.contains(QStringLiteral("Desfazer"))) << items.join('|').toStdString();
+    for (const char *english : {"Undo", "Redo", "Cut", "Copy", "Paste", "Delete", "Select All"})
+        EXPECT_FALSE(items.contains(QString::fromLatin1(english))) << english;
+
+    for (int i = 0; i < grid->ColumnCount(); ++i) {
+        const TColumn *column = grid->Columns(i);
+        const int model = column->Field()->Index();
+        SCOPED_TRACE(column->FieldName().toStdString());
+        // The base page shows the rules in the rule grid's widths.
+        EXPECT_EQ(screen->dbgPadrao->columnWidth(model), grid->columnWidth(model));
+        if (column->PickList().isEmpty())
+            continue;
+        grid->setFocus();
+        grid->SetSelectedIndex(i);
+        QTest::keyClick(grid, Qt::Key_F2);
+        auto *combo = qobject_cast<QComboBox *>(grid->window()->focusWidget());
+        ASSERT_NE(combo, nullptr);
+        int longest = 0;
+        for (int item = 0; item < combo->count(); ++item)
+            longest = std::max(
+                longest, combo->view()->fontMetrics().horizontalAdvance(combo->itemText(item)));
+        EXPECT_GE(combo->view()->minimumWidth(), longest);
+        QTest::keyClick(combo, Qt::Key_Escape);
+        QTest::keyClick(grid, Qt::Key_Escape);
+    }
+    // "1 - Operações com Crédito do Imposto" in a 77-pixel column.
+    rules()->First();
+    const QModelIndex cut = rules()->index(0, field("CDFISCAL")->Index());
+    const QPoint at = grid->visualRect(cut).center();
+    QHelpEvent help(QEvent::ToolTip, at, grid->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(grid->viewport(), &help);
+    EXPECT_EQ(QToolTip::text(), cut.data().toString());
 }
 
 } // namespace

@@ -329,8 +329,7 @@ void TfrmConsisteFiscal::createRuleColumns()
         // The base page lists the same rules: same titles and widths.
         TColumn *base = dbgPadrao->AddColumn(column->FieldName());
         base->SetTitle(column->Title());
-        if (def.width > 0)
-            base->SetWidth(def.width);
+        base->SetWidth(column->EffectiveWidth());
     }
     dbgBloqueados->ColumnByFieldName(QStringLiteral("CDFISCOPER"))
         ->SetButtonStyle(TColumn::ButtonStyle::Ellipsis);
