@@ -1,7 +1,9 @@
 #pragma once
 
+#include "kit/KvrKitExport.h"
+
 class QWidget;
 
 // The widget a message box or pop-up window opens over: the active modal
 // window, else the active window, else the main form (nullptr without one).
-QWidget *DialogParent();
+KVRKIT_EXPORT QWidget *DialogParent();

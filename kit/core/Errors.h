@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/KvrKitExport.h"
+
 #include <QByteArray>
 #include <QMetaType>
 #include <QString>
@@ -13,7 +15,7 @@
 // The silent abort: ends the current action without a message. Raised in a
 // dataset before-event it refuses the operation. Every entry from the event
 // loop catches it (see kvrGuard).
-class EAbort : public std::exception
+class KVRKIT_EXPORT EAbort : public std::exception
 {
 public:
     const char *what() const noexcept override { return "silent abort"; }
@@ -21,7 +23,7 @@ public:
 
 // A failure that must be shown to the user (raised where no message box can
 // be shown right away, e.g. bad use of a dataset).
-class EKvrError : public std::exception
+class KVRKIT_EXPORT EKvrError : public std::exception
 {
 public:
     explicit EKvrError(QString message) : m_message(std::move(message)), m_utf8(m_message.toUtf8())
@@ -36,7 +38,7 @@ private:
 };
 
 // A failure reported by the application server, as carried in a call's result.
-struct TServerError
+struct KVRKIT_EXPORT TServerError
 {
     int code = 0;
     QString message;

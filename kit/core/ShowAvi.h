@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/KvrKitExport.h"
+
 class QWidget;
 
 // Kinds of the busy animation; the kind only changes the caption under the
@@ -19,18 +21,18 @@ enum class TShowAvi {
 // small window of its own, when `form` is null) and the busy pointer. Starts
 // nest: only the last matching stop ends the animation. It keeps painting
 // while a synchronous remote call waits.
-void ActiveShowAvi(QWidget *form, TShowAvi kind);
+KVRKIT_EXPORT void ActiveShowAvi(QWidget *form, TShowAvi kind);
 // Ends one start; harmless when no animation runs.
-void DeactiveShowAvi();
+KVRKIT_EXPORT void DeactiveShowAvi();
 
 // How many starts are open (0 when no animation runs), and the animated
 // widget while one runs.
-int ShowAviDepth();
-QWidget *ShowAviWidget();
+KVRKIT_EXPORT int ShowAviDepth();
+KVRKIT_EXPORT QWidget *ShowAviWidget();
 
 // The busy animation for the life of the object: a failure that unwinds
 // through the scope still ends its start.
-class TShowAviScope final
+class KVRKIT_EXPORT TShowAviScope final
 {
 public:
     TShowAviScope(QWidget *form, TShowAvi kind) { ActiveShowAvi(form, kind); }

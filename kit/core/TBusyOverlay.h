@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/KvrKitExport.h"
+
 #include <QPointer>
 #include <QWidget>
 
@@ -9,7 +11,7 @@ class QVariantAnimation;
 // (following its size) or shown as a small window of its own. The spinner
 // runs on an animation timer, so it goes on while a local event loop that
 // holds back user input waits.
-class TBusyOverlay final : public QWidget
+class KVRKIT_EXPORT TBusyOverlay final : public QWidget
 {
     Q_OBJECT
 public:

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "kit/KvrKitExport.h"
+
 #include <QHash>
 #include <QObject>
 #include <QStringList>
 
 // Keyed message table: lines "KEY|text". Msg() of a key the table does not
 // hold is an empty text, never an error (callers probe keys).
-class TMessages : public QObject
+class KVRKIT_EXPORT TMessages : public QObject
 {
     Q_OBJECT
 public:

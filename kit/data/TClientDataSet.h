@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/KvrKitExport.h"
+
 #include <QAbstractTableModel>
 #include <QStringList>
 #include <QVariant>
@@ -19,7 +21,7 @@
 // Misuse (unknown field, bad packet, writing outside edit state, ...) raises
 // EKvrError with a Portuguese message; EAbort raised in a before-event
 // refuses the operation and propagates to the caller.
-class TClientDataSet : public QAbstractTableModel
+class KVRKIT_EXPORT TClientDataSet : public QAbstractTableModel
 {
     Q_OBJECT
 public:

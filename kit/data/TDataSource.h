@@ -1,11 +1,13 @@
 #pragma once
 
+#include "kit/KvrKitExport.h"
+
 #include <QObject>
 
 #include "kit/data/TClientDataSet.h"
 
 // Binds controls to a dataset and relays its state changes.
-class TDataSource : public QObject
+class KVRKIT_EXPORT TDataSource : public QObject
 {
     Q_OBJECT
 public:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/KvrKitExport.h"
+
 #include <QString>
 
 #include <functional>
@@ -9,7 +11,7 @@ class TClientDataSet;
 // A fixed-width text field of a client dataset. Values longer than the width
 // keep their leading characters. Reads and writes go to the dataset's
 // current row (the edit buffer while editing).
-class TField final
+class KVRKIT_EXPORT TField final
 {
 public:
     // Display handler: (field, output text, display flag). The flag is true

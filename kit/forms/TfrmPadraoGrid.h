@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/KvrKitExport.h"
+
 #include "kit/forms/TCloseAction.h"
 
 #include <QWidget>
@@ -30,7 +32,7 @@ class TMessages;
 // under the same name and calls the base version where it still wants it.
 // Every handler runs at the event-loop boundary (kvrGuard). Closing destroys
 // the screen unless FormClose chooses another action.
-class TfrmPadraoGrid : public QWidget
+class KVRKIT_EXPORT TfrmPadraoGrid : public QWidget
 {
     Q_OBJECT
 public:

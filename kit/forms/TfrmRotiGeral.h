@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/KvrKitExport.h"
+
 #include "kit/forms/TCloseAction.h"
 
 #include <QDialog>
@@ -20,7 +22,7 @@ class TMessages;
 // derived object is complete. FormShow runs at every opening; FormClose at
 // every closing (Esc, the window's close button, accept or reject) decides
 // what closing does: caHide (default) hides the dialog and keeps it.
-class TfrmRotiGeral : public QDialog
+class KVRKIT_EXPORT TfrmRotiGeral : public QDialog
 {
     Q_OBJECT
 public:

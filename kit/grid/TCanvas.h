@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/KvrKitExport.h"
+
 #include <QColor>
 #include <QRect>
 
@@ -9,7 +11,7 @@ class QPixmap;
 
 // The drawing surface a grid lends to its cell-drawing event: a brush and
 // the two operations the screens use. Outside a paint it draws nothing.
-class TCanvas final
+class KVRKIT_EXPORT TCanvas final
 {
 public:
     struct TBrush

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/KvrKitExport.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -8,7 +10,7 @@ class TField;
 
 // A persistent grid column: the field it shows, its title, width and pick
 // list, and whether its cells offer an ellipsis button.
-class TColumn final
+class KVRKIT_EXPORT TColumn final
 {
 public:
     enum class ButtonStyle { Auto, Ellipsis };

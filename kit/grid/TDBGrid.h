@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/KvrKitExport.h"
+
 #include <QFont>
 #include <QPointer>
 #include <QTableView>
@@ -24,7 +26,7 @@ class TField;
 // Events are synchronous hooks. OnKeyPress and OnColExit may refuse by
 // discarding the key or raising EAbort; every entry from the event loop
 // catches what a handler raises (kvrGuard), so nothing reaches Qt.
-class TDBGrid : public QTableView
+class KVRKIT_EXPORT TDBGrid : public QTableView
 {
     Q_OBJECT
 public:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/KvrKitExport.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -13,7 +15,7 @@ class QWidget;
 // A module is loaded and initialised once; every start calls its IniProc.
 // Unloading first destroys the module's windows, then calls Finalize, then
 // unloads the library, so no code of the module runs after it is gone.
-class ModuleLoader final
+class KVRKIT_EXPORT ModuleLoader final
 {
 public:
     ModuleLoader();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/KvrKitExport.h"
+
 #include <QList>
 #include <QSslCertificate>
 #include <QString>
@@ -9,7 +11,7 @@
 // and TLS trusting the given CAs and, when asked, the system's. The host sets
 // the default once at start-up; every TNetConnection uses it unless given its
 // own, so a module's connection inherits it without knowing of it.
-struct TConnectionSecurity final
+struct KVRKIT_EXPORT TConnectionSecurity final
 {
     QString token;                     // empty: no kvr.auth is sent
     bool tls = false;                  // speak TLS from the first byte

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/KvrKitExport.h"
+
 #include "kit/net/TConnectionSecurity.h"
 
 #include <QObject>
@@ -14,7 +16,7 @@ class TNetConnection;
 // Late-bound access to the remote data module named by the connection's
 // ServerName: Call("getImposto", {code, filter}) sends
 // "<ServerName>.getImposto" with positional params and waits for the reply.
-class TServerObject final
+class KVRKIT_EXPORT TServerObject final
 {
 public:
     explicit TServerObject(TNetConnection *connection) : m_connection(connection) {}
@@ -34,7 +36,7 @@ private:
 // ThrowException is false, and is raised as EKvrError when it is true.
 // With a token the connection sends kvr.auth first on every (re)connect; with
 // TLS it verifies the server's certificate and host name before any call.
-class TNetConnection : public QObject
+class KVRKIT_EXPORT TNetConnection : public QObject
 {
     Q_OBJECT
 public:

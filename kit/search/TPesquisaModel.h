@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/KvrKitExport.h"
+
 #include <QAbstractTableModel>
 #include <QPointer>
 
@@ -11,7 +13,7 @@ class TClientDataSet;
 // (or all, on request) with their labels and display texts, and in pick-many
 // mode a check column whose marks keep the order they were set in. The
 // dataset's own rows are read in place, never copied.
-class TPesquisaModel final : public QAbstractTableModel
+class KVRKIT_EXPORT TPesquisaModel final : public QAbstractTableModel
 {
     Q_OBJECT
 public:

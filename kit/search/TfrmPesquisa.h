@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/KvrKitExport.h"
+
 #include <QDialog>
 
 class QLabel;
@@ -17,7 +19,7 @@ class TPesquisaModel;
 // cancels. In pick-many mode Space, a click on the box or Ctrl+click mark a
 // row, Shift+click the rows up to the last marked one; the window counts them. The dataset is not
 // changed while the window is open.
-class TfrmPesquisa final : public QDialog
+class KVRKIT_EXPORT TfrmPesquisa final : public QDialog
 {
     Q_OBJECT
 public:
@@ -58,12 +60,12 @@ private:
 // "caption|message for an empty list". Returns true when a row was picked,
 // with the dataset on that row. `allFields` lists hidden fields too;
 // `typeToSearch` offers the search box.
-bool Pesquisar(TDataSource *source, const QString &title, bool allFields = false,
-               bool typeToSearch = true);
+KVRKIT_EXPORT bool Pesquisar(TDataSource *source, const QString &title, bool allFields = false,
+                             bool typeToSearch = true);
 
 // Shows the rows of `source`'s dataset to mark several. On confirmation
 // `list` receives the values of `keyField` of the marked rows joined by ","
 // in the order they were marked, and the result is true; a cancelled pick
 // leaves `list` as it was.
-bool PesquisaLista(TDataSource *source, const QString &keyField, const QString &title,
-                   bool allFields, QString &list);
+KVRKIT_EXPORT bool PesquisaLista(TDataSource *source, const QString &keyField, const QString &title,
+                                 bool allFields, QString &list);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/KvrKitExport.h"
+
 #include "kit/widgets/TButtonFlat.h"
 
 #include <QPointer>
@@ -11,7 +13,7 @@ class TDataSource;
 // rows), shows the rows of DataSource for the user to pick one, and on a pick
 // raises OnAfterPesq with the dataset on the picked row. Title is
 // "caption|message for an empty list".
-class TBtnPesquisa final : public TButtonFlat
+class KVRKIT_EXPORT TBtnPesquisa final : public TButtonFlat
 {
     Q_OBJECT
 public:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/KvrKitExport.h"
+
 #include <QPixmap>
 #include <QToolButton>
 
@@ -7,7 +9,7 @@
 
 // Flat tool button with a glyph, a hint and a click handler. The handler runs
 // at the event-loop boundary (kvrGuard): nothing it raises reaches Qt.
-class TButtonFlat : public QToolButton
+class KVRKIT_EXPORT TButtonFlat : public QToolButton
 {
     Q_OBJECT
 public:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/KvrKitExport.h"
+
 #include <QPointer>
 #include <QWidget>
 
@@ -8,7 +10,7 @@ class TDataSource;
 
 // Record navigator: first, prior, next and last row of a data source's
 // dataset. Buttons follow the dataset's position.
-class TDBNavigator final : public QWidget
+class KVRKIT_EXPORT TDBNavigator final : public QWidget
 {
     Q_OBJECT
 public:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/KvrKitExport.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
@@ -12,7 +14,7 @@
 // another control of the form. Switching windows is no exit: the form keeps
 // its focused control and coming back is no enter. Handlers run through
 // kvrGuard; focus moves made inside a handler raise no further events.
-class TFocusEvents final : public QObject
+class KVRKIT_EXPORT TFocusEvents final : public QObject
 {
     Q_OBJECT
 public:
