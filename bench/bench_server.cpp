@@ -6,7 +6,8 @@
 // 20,000 rules with cadAutoInsere vs a prepared-insert transaction;
 // cadAutoAtualiza over a list of the most rules a list may hold vs one a
 // tenth as long (the cost per rule must not grow with the list); and the
-// strict-JSON check of a large request vs Qt's parse of it. The server is the
+// strict-JSON check of a large request (the strict parser's parse, which
+// every request goes through first) vs Qt's parse of it. The server is the
 // real kvr-appserver binary.
 #include "bench/BenchRules.h"
 #include "fiscal/CstTable.h"
