@@ -2,9 +2,9 @@
 // memory per row, and the load time against parsing the same packet into
 // plain structs (target: at most 1.5 times); from the wire text, also as the
 // connection hands a packet over (parsed by the strict parser).
+#include "fiscal/RuleRecord.h"
 #include "kit/data/TClientDataSet.h"
 #include "protocol/PacketData.h"
-#include "protocol/RuleRecord.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -23,7 +23,7 @@ namespace {
 
 constexpr int kRows = 100000;
 
-const QList<kvr::protocol::PacketField> &kFields = kvr::protocol::RuleRecord::fields();
+const QList<kvr::protocol::PacketField> &kFields = kvr::fiscal::RuleRecord::fields();
 
 QVariantMap makePacket()
 {

@@ -6,16 +6,17 @@
 // 20,000 rules with cadAutoInsere vs a prepared-insert transaction;
 // cadAutoAtualiza over a list of the most rules a list may hold vs one a
 // tenth as long (the cost per rule must not grow with the list); and the
-// strict-JSON check of a large request vs Qt's parse of it. The server is the
+// strict-JSON check of a large request (the strict parser's parse, which
+// every request goes through first) vs Qt's parse of it. The server is the
 // real kvr-appserver binary.
 #include "bench/BenchRules.h"
+#include "fiscal/CstTable.h"
+#include "fiscal/RuleRecord.h"
 #include "kit/core/Errors.h"
 #include "kit/data/TClientDataSet.h"
 #include "kit/net/TNetConnection.h"
-#include "protocol/CstTable.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/LineFramer.h"
-#include "protocol/RuleRecord.h"
 #include "protocol/StrictJson.h"
 #include "server/rdm/RdmConsisteFiscal.h"
 #include "server/rdm/RuleRecord.h"
@@ -55,7 +56,7 @@ const QString Tax = QStringLiteral("50");
 // CSTs of the PIS family, in order, from the shared CST table.
 const QStringList pisCsts = [] {
     QStringList codes;
-    for (const kvr::protocol::CstTable::Entry &entry : kvr::protocol::CstTable::entries())
+    for (const kvr::fiscal::CstTable::Entry &entry : kvr::fiscal::CstTable::entries())
         if (entry.family == QLatin1String("PIS"))
             codes.append(entry.code);
     return codes;
@@ -317,7 +318,7 @@ int main(int argc, char **argv)
         connection.SetPort(server.port());
         connection.Call(QStringLiteral("getImposto"), {Tax, QString()});
         TClientDataSet rules;
-        for (const kvr::protocol::PacketField &f : kvr::protocol::RuleRecord::fields())
+        for (const kvr::protocol::PacketField &f : kvr::fiscal::RuleRecord::fields())
             rules.AddField(f.name, f.size);
         // One connection for every round, its cache as warm as the server's.
         sqlite3 *direct = nullptr;

@@ -1,7 +1,7 @@
 // libFuzzer target: a setConsistencia delta as the wire reads it
 // (deltaFromJson) and as the server turns it into rule records (RuleDelta).
+#include "fiscal/RuleRecord.h"
 #include "protocol/DataPacket.h"
-#include "protocol/RuleRecord.h"
 #include "protocol/StrictJson.h"
 #include "server/common/AppError.h"
 #include "server/rdm/RuleDelta.h"
@@ -60,10 +60,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         const QList<server::RuleChange> changes = server::RuleDelta::read(json);
         require(changes.size() == delta.changes.size());
         for (const server::RuleChange &change : changes) {
-            require(change.old.size() == protocol::RuleRecord::FieldCount);
+            require(change.old.size() == fiscal::RuleRecord::FieldCount);
             require(change.remove ? change.row.isEmpty()
-                                  : change.row.size() == protocol::RuleRecord::FieldCount &&
-                                        change.row.at(protocol::RuleRecord::IDMARCADO).isEmpty());
+                                  : change.row.size() == fiscal::RuleRecord::FieldCount &&
+                                        change.row.at(fiscal::RuleRecord::IDMARCADO).isEmpty());
         }
     } catch (const server::AppError &error) {
         require(error.code() == protocol::RpcError::InvalidParams && !error.message().isEmpty());

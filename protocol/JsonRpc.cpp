@@ -6,7 +6,6 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QJsonParseError>
 
 namespace kvr::protocol {
 
@@ -24,6 +23,57 @@ QByteArray idJson(const QJsonValue &id)
     return text.mid(1, text.size() - 2);
 }
 
+bool isSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+qsizetype skipSpace(QByteArrayView text, qsizetype i)
+{
+    while (i < text.size() && isSpace(text[i]))
+        ++i;
+    return i;
+}
+
+// Where the value that starts at `i` ends, in a text known to be strict JSON.
+qsizetype valueEnd(QByteArrayView text, qsizetype i)
+{
+    int depth = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (depth == 0 && (c == ',' || c == '}' || c == ']' || isSpace(c)))
+            return i; // after a number, true, false or null
+        if (c == '"') {
+            for (++i; text[i] != '"'; ++i)
+                if (text[i] == '\\')
+                    ++i;
+            if (depth == 0)
+                return i + 1;
+        } else if (c == '{' || c == '[') {
+            ++depth;
+        } else if ((c == '}' || c == ']') && --depth == 0) {
+            return i + 1;
+        }
+    }
+    return i;
+}
+
+// The text of the value of the top-level object's member at `index`, as
+// written: the parser gives values, not their text, and an id must be echoed
+// exactly as it came.
+QByteArrayView memberText(QByteArrayView text, qsizetype index)
+{
+    qsizetype i = skipSpace(text, 0) + 1; // past '{'
+    for (qsizetype member = 0;; ++member) {
+        i = valueEnd(text, skipSpace(text, i));      // the name
+        i = skipSpace(text, skipSpace(text, i) + 1); // past ':'
+        const qsizetype end = valueEnd(text, i);
+        if (member == index)
+            return text.sliced(i, end - i);
+        i = skipSpace(text, end) + 1; // past ','
+    }
+}
+
 QByteArray replyIdJson(const RpcRequest &request)
 {
     if (!request.rawId.isEmpty())
@@ -35,19 +85,33 @@ QByteArray replyIdJson(const RpcRequest &request)
 
 bool parseRequest(const QByteArray &message, RpcRequest &request, RpcFault &fault)
 {
-    QByteArrayView rawId;
-    if (!StrictJson::validate(message, "id", &rawId)) {
+    // The strict parse refuses what QJsonDocument would bend; Qt then gives
+    // the values the handlers take.
+    QString why;
+    std::shared_ptr<detail::ParsedJson> parsed =
+        detail::parseJson(message, why, StrictJson::MaxDepth);
+    if (!parsed) {
         fault = {RpcError::ParseError,
                  QStringLiteral("Mensagem inválida: o texto recebido não é JSON.")};
         return false;
     }
-    const qsizetype start = message.size() - QByteArrayView(message).trimmed().size();
-    if (message.at(start) != '{') {
+    simdjson::dom::object root;
+    if (parsed->root.get_object().get(root)) {
         fault = {RpcError::InvalidRequest,
                  QStringLiteral("Requisição inválida: esperado um objeto JSON-RPC.")};
         return false;
     }
-    // Strict JSON that Qt still cannot hold, such as a number beyond a double.
+    // The last "id" counts, as QJsonDocument keeps it.
+    qsizetype idMember = -1;
+    qsizetype member = 0;
+    for (const simdjson::dom::key_value_pair pair : root) {
+        if (pair.key == "id")
+            idMember = member;
+        ++member;
+    }
+    const QByteArrayView rawId = idMember < 0 ? QByteArrayView() : memberText(message, idMember);
+    parsed.reset(); // a large request is not held twice
+    // Anything strict that Qt could still not hold is refused too.
     const QJsonDocument doc = QJsonDocument::fromJson(message);
     if (!doc.isObject()) {
         fault = {RpcError::ParseError,

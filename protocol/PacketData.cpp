@@ -8,9 +8,15 @@ namespace kvr::protocol {
 
 namespace detail {
 
-std::shared_ptr<ParsedJson> parseJson(const QByteArray &text, QString &problem)
+std::shared_ptr<ParsedJson> parseJson(const QByteArray &text, QString &problem,
+                                      std::size_t maxDepth)
 {
     auto parsed = std::make_shared<ParsedJson>();
+    if (maxDepth != simdjson::DEFAULT_MAX_DEPTH &&
+        parsed->parser.allocate(std::size_t(text.size()), maxDepth)) {
+        problem = QStringLiteral("memória insuficiente para ler o texto.");
+        return nullptr;
+    }
     // The parser reads a few bytes past the end: it copies the text only when
     // the buffer has no room for them.
     const bool padded = text.capacity() - text.size() >= qsizetype(simdjson::SIMDJSON_PADDING);

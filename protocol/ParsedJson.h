@@ -28,9 +28,10 @@ struct PacketPart
     simdjson::dom::element element;
 };
 
-// Parses `text` strictly (RFC 8259, UTF-8); nullptr and `problem` when it is
-// not JSON.
-std::shared_ptr<ParsedJson> parseJson(const QByteArray &text, QString &problem);
+// Parses `text` strictly (RFC 8259, UTF-8, at most `maxDepth` nested arrays
+// and objects); nullptr and `problem` when it is not JSON.
+std::shared_ptr<ParsedJson> parseJson(const QByteArray &text, QString &problem,
+                                      std::size_t maxDepth = simdjson::DEFAULT_MAX_DEPTH);
 
 QString toQString(std::string_view utf8);
 // Characters (code points) of a valid UTF-8 text.

@@ -28,8 +28,9 @@ if grep -qs simdjson "$top"/protocol/*.cpp; then
     libs+=("${extra[@]}")
 fi
 
-# The wire layer whole, and of the server only what reads a delta.
-sources=("$top"/protocol/*.cpp "$top/server/rdm/RuleDelta.cpp" "$top/server/rdm/RuleRecord.cpp")
+# The wire layer whole, the rule record, and of the server only what reads a delta.
+sources=("$top"/protocol/*.cpp "$top/fiscal/RuleRecord.cpp" "$top/server/rdm/RuleDelta.cpp"
+         "$top/server/rdm/RuleRecord.cpp")
 mkdir -p "$out/obj"
 objects=()
 rm -f "$out/failed"
@@ -37,7 +38,7 @@ for src in "${sources[@]}"; do
     obj="$out/obj/$(basename "$(dirname "$src")")_$(basename "$src" .cpp).o"
     objects+=("$obj")
     # Headers change too: rebuild when any is newer than the object.
-    if [ ! -f "$obj" ] || [ -n "$(find "$top/protocol" "$top/server/rdm" "$src" -newer "$obj" -print -quit)" ]; then
+    if [ ! -f "$obj" ] || [ -n "$(find "$top/protocol" "$top/fiscal" "$top/server/rdm" "$src" -newer "$obj" -print -quit)" ]; then
         { "${launcher[@]}" "$cxx" "${flags[@]}" -c "$src" -o "$obj" || touch "$out/failed"; } &
         if (($(jobs -r | wc -l) >= $(nproc))); then wait -n; fi
     fi

@@ -1,12 +1,12 @@
 #include "bench/load/LoadCheck.h"
 
-#include "protocol/RuleRecord.h"
+#include "fiscal/RuleRecord.h"
 
 #include <QHash>
 
 namespace kvr::load {
 
-using R = protocol::RuleRecord;
+using R = fiscal::RuleRecord;
 
 QStringList LoadCheck::check(const protocol::DataPacket &own,
                              const protocol::DataPacket &shared) const

@@ -1,6 +1,6 @@
 #include "bench/load/LoadClient.h"
 
-#include "protocol/RuleRecord.h"
+#include "fiscal/RuleRecord.h"
 
 #include <QElapsedTimer>
 #include <QJsonObject>
@@ -9,7 +9,7 @@ namespace kvr::load {
 
 using protocol::RpcError;
 using protocol::RpcResponse;
-using R = protocol::RuleRecord;
+using R = fiscal::RuleRecord;
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include "bench/load/LoadCheck.h"
 #include "bench/load/LoadClient.h"
 #include "bench/load/LoadPlan.h"
+#include "fiscal/CstTable.h"
+#include "fiscal/RuleRecord.h"
 #include "platform/HostPort.h"
-#include "protocol/CstTable.h"
-#include "protocol/RuleRecord.h"
 #include "tests/common/RpcClient.h"
 
 #include <QCommandLineParser>
@@ -21,7 +21,7 @@
 
 using namespace kvr;
 using namespace kvr::load;
-using R = protocol::RuleRecord;
+using R = fiscal::RuleRecord;
 
 namespace {
 
@@ -66,7 +66,7 @@ bool prepare(test::RpcClient &rpc, LoadPlan &plan)
             plan.existing.insert(row.at(R::CDFISCOPER) + QLatin1Char('/') + row.at(R::CDSITUTRIB));
     for (const QStringList &row : cfops.rows)
         plan.cfops.append(row.at(0));
-    for (const protocol::CstTable::Entry &entry : protocol::CstTable::entries())
+    for (const fiscal::CstTable::Entry &entry : fiscal::CstTable::entries())
         if (entry.family == QLatin1String("PIS")) // the CST family of the own tax
             plan.ownCsts.append(entry.code);
     plan.runTag = QStringLiteral("carga %1").arg(QDateTime::currentMSecsSinceEpoch());

@@ -1,10 +1,26 @@
 #include "server/rdm/Catalog.h"
 
+#include "fiscal/CfopRecord.h"
+#include "fiscal/TaxRecord.h"
 #include "protocol/Excerpt.h"
 #include "server/common/AppError.h"
 #include "server/storage/Storage.h"
 
 namespace kvr::server {
+
+namespace {
+
+// A record's fields are stored in the columns of the same names, lower case.
+QString selectOf(const QList<protocol::PacketField> &fields, const char *table, const char *rest)
+{
+    QStringList columns;
+    for (const protocol::PacketField &field : fields)
+        columns.append(field.name.toLower());
+    return QStringLiteral("SELECT %1 FROM %2 %3")
+        .arg(columns.join(QStringLiteral(", ")), QLatin1String(table), QLatin1String(rest));
+}
+
+} // namespace
 
 bool Catalog::isDigits(const QString &text, int width)
 {
@@ -74,45 +90,26 @@ bool Catalog::cfopExists(const QString &code)
     return found;
 }
 
-const QList<protocol::PacketField> &Catalog::taxFields()
-{
-    static const QList<protocol::PacketField> fields = {{QStringLiteral("CDIMPOSTO"), 2},
-                                                        {QStringLiteral("SGIMPOSTO"), 10},
-                                                        {QStringLiteral("NMIMPOSTO"), 30},
-                                                        {QStringLiteral("CDIMPOSTONFE"), 2}};
-    return fields;
-}
-
-const QList<protocol::PacketField> &Catalog::cfopFields()
-{
-    static const QList<protocol::PacketField> fields = {{QStringLiteral("CDCFOPPADRAO"), 10},
-                                                        {QStringLiteral("DSCFOPPADRAO"), 500}};
-    return fields;
-}
-
 QList<QStringList> Catalog::taxRows(const std::optional<QString> &onlyCode)
 {
-    const QString columns = QStringLiteral("cdimposto, sgimposto, nmimposto, cdimpostonfe");
-    QSqlQuery &query =
-        onlyCode ? m_storage.prepared(
-                       QStringLiteral("SELECT %1 FROM imposto WHERE cdimposto = ?").arg(columns))
-                 : m_storage.prepared(
-                       QStringLiteral("SELECT %1 FROM imposto ORDER BY cdimposto").arg(columns));
+    using T = fiscal::TaxRecord;
+    static const QString one = selectOf(T::fields(), "imposto", "WHERE cdimposto = ?");
+    static const QString all = selectOf(T::fields(), "imposto", "ORDER BY cdimposto");
+    QSqlQuery &query = m_storage.prepared(onlyCode ? one : all);
     if (onlyCode)
         query.addBindValue(Storage::text(*onlyCode));
-    return readRows(query, 4);
+    return readRows(query, T::FieldCount);
 }
 
 QList<QStringList> Catalog::cfopRows(const std::optional<QString> &onlyCode)
 {
-    QSqlQuery &query =
-        onlyCode ? m_storage.prepared(QStringLiteral(
-                       "SELECT cdcfoppadrao, dscfoppadrao FROM cfop WHERE cdcfoppadrao = ?"))
-                 : m_storage.prepared(QStringLiteral(
-                       "SELECT cdcfoppadrao, dscfoppadrao FROM cfop ORDER BY cdcfoppadrao"));
+    using C = fiscal::CfopRecord;
+    static const QString one = selectOf(C::fields(), "cfop", "WHERE cdcfoppadrao = ?");
+    static const QString all = selectOf(C::fields(), "cfop", "ORDER BY cdcfoppadrao");
+    QSqlQuery &query = m_storage.prepared(onlyCode ? one : all);
     if (onlyCode)
         query.addBindValue(Storage::text(*onlyCode));
-    return readRows(query, 2);
+    return readRows(query, C::FieldCount);
 }
 
 QStringList Catalog::cfopCodesBetween(const QString &first, const QString &last)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "protocol/DataPacket.h"
 #include "server/rdm/TaxInfo.h"
 
 #include <QHash>
@@ -28,16 +27,13 @@ public:
     const TaxInfo &tax(const QString &code);
     bool cfopExists(const QString &code);
 
-    // Rows of taxFields(): every tax in code order, or only the one given
+    // TaxRecord rows: every tax in code order, or only the one given
     // (none when it is not registered).
     QList<QStringList> taxRows(const std::optional<QString> &onlyCode);
-    // Rows of cfopFields(): every CFOP in code order, or only the one given.
+    // CfopRecord rows: every CFOP in code order, or only the one given.
     QList<QStringList> cfopRows(const std::optional<QString> &onlyCode);
     // The well-formed (4-digit) registered CFOP codes in [first, last], in order.
     QStringList cfopCodesBetween(const QString &first, const QString &last);
-
-    static const QList<protocol::PacketField> &taxFields();
-    static const QList<protocol::PacketField> &cfopFields();
 
     static bool isDigits(const QString &text, int width);
     // Throws unless `code` is a two-digit tax code.

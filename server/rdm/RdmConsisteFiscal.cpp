@@ -1,13 +1,15 @@
 #include "server/rdm/RdmConsisteFiscal.h"
 
+#include "fiscal/CfopRecord.h"
+#include "fiscal/TaxRecord.h"
 #include "protocol/DataPacket.h"
 #include "server/rdm/Catalog.h"
 #include "server/rdm/RuleDelta.h"
 #include "server/rdm/RuleGenerator.h"
 #include "server/rdm/RuleRecord.h"
 #include "server/rdm/RuleRepository.h"
+#include "server/rpc/CallReader.h"
 #include "server/rpc/Dispatcher.h"
-#include "server/rpc/Params.h"
 #include "server/storage/WriteTransaction.h"
 
 namespace kvr::server {
@@ -17,16 +19,6 @@ using R = RuleRecord;
 
 namespace {
 
-template <typename Args>
-void bindCall(Dispatcher &dispatcher, RdmConsisteFiscal *rdm,
-              QByteArray (RdmConsisteFiscal::*call)(const Args &))
-{
-    dispatcher.add(RdmConsisteFiscal::objectName(), Args::method(),
-                   [rdm, call](const QString &method, const QJsonArray &values) {
-                       return (rdm->*call)(Args::read(Params(method, values, Args::Count)));
-                   });
-}
-
 QByteArray packet(const QList<protocol::PacketField> &fields, const QList<QStringList> &rows)
 {
     PacketWriter writer(fields, rows.size());
@@ -35,27 +27,20 @@ QByteArray packet(const QList<protocol::PacketField> &fields, const QList<QStrin
     return writer.finish();
 }
 
-QByteArray affected(qint64 count)
-{
-    return QByteArrayLiteral("{\"affected\":") + QByteArray::number(count) + '}';
-}
-
 } // namespace
 
 void RdmConsisteFiscal::bind(Dispatcher &dispatcher)
 {
-    bindCall(dispatcher, this, &RdmConsisteFiscal::getConsistencias);
-    bindCall(dispatcher, this, &RdmConsisteFiscal::getImposto);
-    bindCall(dispatcher, this, &RdmConsisteFiscal::getCFOP);
-    bindCall(dispatcher, this, &RdmConsisteFiscal::getVdCFOP);
-    bindCall(dispatcher, this, &RdmConsisteFiscal::vdCon);
-    bindCall(dispatcher, this, &RdmConsisteFiscal::vdConsistencias);
-    bindCall(dispatcher, this, &RdmConsisteFiscal::setConsistencia);
-    bindCall(dispatcher, this, &RdmConsisteFiscal::cadAutoAtualiza);
-    bindCall(dispatcher, this, &RdmConsisteFiscal::cadAutoInsere);
+    fiscal::forEachCall<fiscal::ConsisteFiscalContract::Calls>([&](const auto &tag) {
+        using Call = std::decay_t<decltype(tag)>;
+        dispatcher.add(objectName(), Call::name(),
+                       [this](const QString &method, const QJsonArray &values) {
+                           return Call::Reply::encode(serve(readCall<Call>(method, values)));
+                       });
+    });
 }
 
-QByteArray RdmConsisteFiscal::getConsistencias(const GetConsistenciasArgs &args)
+QByteArray RdmConsisteFiscal::serve(const fiscal::GetConsistencias &args)
 {
     Catalog::checkTaxCode(args.tax);
     PacketWriter writer(R::fields(), 256);
@@ -63,26 +48,26 @@ QByteArray RdmConsisteFiscal::getConsistencias(const GetConsistenciasArgs &args)
     return writer.finish();
 }
 
-QByteArray RdmConsisteFiscal::getImposto(const GetImpostoArgs &args)
+QByteArray RdmConsisteFiscal::serve(const fiscal::GetImposto &args)
 {
     RuleValidator::checkTaxFilter(args.tax, args.filter);
-    return packet(Catalog::taxFields(),
+    return packet(fiscal::TaxRecord::fields(),
                   Catalog(m_storage).taxRows(args.allTaxes() ? std::nullopt
                                                              : std::optional<QString>(args.tax)));
 }
 
-QByteArray RdmConsisteFiscal::getCFOP(const GetCfopArgs &)
+QByteArray RdmConsisteFiscal::serve(const fiscal::GetCfop &)
 {
-    return packet(Catalog::cfopFields(), Catalog(m_storage).cfopRows(std::nullopt));
+    return packet(fiscal::CfopRecord::fields(), Catalog(m_storage).cfopRows(std::nullopt));
 }
 
-QByteArray RdmConsisteFiscal::getVdCFOP(const GetVdCfopArgs &args)
+QByteArray RdmConsisteFiscal::serve(const fiscal::GetVdCfop &args)
 {
     RuleValidator::checkCfopCode(args.cfop);
-    return packet(Catalog::cfopFields(), Catalog(m_storage).cfopRows(args.cfop));
+    return packet(fiscal::CfopRecord::fields(), Catalog(m_storage).cfopRows(args.cfop));
 }
 
-QByteArray RdmConsisteFiscal::vdCon(const VdConArgs &args)
+QByteArray RdmConsisteFiscal::serve(const fiscal::VdCon &args)
 {
     Catalog::checkTaxCode(args.tax);
     RuleValidator::checkRuleNumber(args.number);
@@ -92,16 +77,16 @@ QByteArray RdmConsisteFiscal::vdCon(const VdConArgs &args)
     return writer.finish();
 }
 
-QByteArray RdmConsisteFiscal::vdConsistencias(const VdConsistenciasArgs &args)
+bool RdmConsisteFiscal::serve(const fiscal::VdConsistencias &args)
 {
     RuleValidator::checkDuplicateQuery(args);
     const QString other = RuleRepository(m_storage).duplicateOf(
         args.tax, args.cfop, args.cst, RuleValidator::anyAsZero(args.fiscal), args.blocked,
         args.number);
-    return other.isEmpty() ? QByteArrayLiteral("[\"OK\"]") : QByteArrayLiteral("[\"ER\"]");
+    return !other.isEmpty();
 }
 
-QByteArray RdmConsisteFiscal::setConsistencia(const SetConsistenciaArgs &args)
+qint64 RdmConsisteFiscal::serve(const fiscal::SetConsistencia &args)
 {
     RuleValidator::checkDelta(args.delta);
     const QList<RuleChange> changes = RuleDelta::read(args.delta);
@@ -126,10 +111,10 @@ QByteArray RdmConsisteFiscal::setConsistencia(const SetConsistenciaArgs &args)
         rules.update(row);
     }
     transaction.commit();
-    return affected(changes.size());
+    return changes.size();
 }
 
-QByteArray RdmConsisteFiscal::cadAutoAtualiza(const CadAutoAtualizaArgs &args)
+qint64 RdmConsisteFiscal::serve(const fiscal::CadAutoAtualiza &args)
 {
     Catalog catalog(m_storage);
     RuleValidator validator(catalog);
@@ -164,10 +149,10 @@ QByteArray RdmConsisteFiscal::cadAutoAtualiza(const CadAutoAtualizaArgs &args)
         ++count;
     }
     transaction.commit();
-    return affected(count);
+    return count;
 }
 
-QByteArray RdmConsisteFiscal::cadAutoInsere(const CadAutoInsereArgs &args)
+qint64 RdmConsisteFiscal::serve(const fiscal::CadAutoInsere &args)
 {
     Catalog catalog(m_storage);
     RuleValidator validator(catalog);
@@ -184,7 +169,7 @@ QByteArray RdmConsisteFiscal::cadAutoInsere(const CadAutoInsereArgs &args)
         rules.combinationsOf(info.code, blueprint.at(R::CDFISCAL), blueprint.at(R::IDBLOQADMI)));
     rules.insertNumbered(created);
     transaction.commit();
-    return affected(created.size());
+    return created.size();
 }
 
 } // namespace kvr::server

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "server/rdm/CallArgs.h"
+#include "fiscal/ConsisteFiscalContract.h"
 #include "server/rdm/RuleValidator.h"
 
 #include <QByteArray>
@@ -11,34 +11,35 @@ namespace kvr::server {
 class Dispatcher;
 class Storage;
 
-// The remote data module "kvr51400.rdmConsisteFiscal": binds the nine calls
-// the rule screens make and delegates them: arguments to CallArgs, checks to
-// RuleValidator, reads and writes to Catalog and RuleRepository, the rules a
-// cadAutoInsere creates to RuleGenerator. Each call returns its result as
-// encoded JSON and throws AppError for anything it refuses; writes happen in
+// The remote data module "kvr51400.rdmConsisteFiscal": serves the calls of
+// fiscal::ConsisteFiscalContract, one `serve` a call, and delegates them:
+// checks to RuleValidator, reads and writes to Catalog and RuleRepository,
+// the rules a cadAutoInsere creates to RuleGenerator. Each returns what its
+// reply encodes and throws AppError for anything it refuses; writes happen in
 // one transaction or not at all.
 class RdmConsisteFiscal final
 {
 public:
-    static QString objectName() { return QStringLiteral("kvr51400.rdmConsisteFiscal"); }
+    static QString objectName() { return fiscal::ConsisteFiscalContract::objectName(); }
 
     static constexpr qsizetype MaxListRules = RuleValidator::MaxListRules;
     static constexpr qsizetype MaxDeltaChanges = RuleValidator::MaxDeltaChanges;
 
     explicit RdmConsisteFiscal(Storage &storage) : m_storage(storage) {}
 
-    // Registers the calls; each reads its arguments before it runs.
+    // Registers every call of the contract; each reads its arguments before
+    // it runs.
     void bind(Dispatcher &dispatcher);
 
-    QByteArray getConsistencias(const GetConsistenciasArgs &args);
-    QByteArray getImposto(const GetImpostoArgs &args);
-    QByteArray getCFOP(const GetCfopArgs &args);
-    QByteArray getVdCFOP(const GetVdCfopArgs &args);
-    QByteArray vdCon(const VdConArgs &args);
-    QByteArray vdConsistencias(const VdConsistenciasArgs &args);
-    QByteArray setConsistencia(const SetConsistenciaArgs &args);
-    QByteArray cadAutoAtualiza(const CadAutoAtualizaArgs &args);
-    QByteArray cadAutoInsere(const CadAutoInsereArgs &args);
+    QByteArray serve(const fiscal::GetConsistencias &args);
+    QByteArray serve(const fiscal::GetImposto &args);
+    QByteArray serve(const fiscal::GetCfop &args);
+    QByteArray serve(const fiscal::GetVdCfop &args);
+    QByteArray serve(const fiscal::VdCon &args);
+    bool serve(const fiscal::VdConsistencias &args);
+    qint64 serve(const fiscal::SetConsistencia &args);
+    qint64 serve(const fiscal::CadAutoAtualiza &args);
+    qint64 serve(const fiscal::CadAutoInsere &args);
 
 private:
     Storage &m_storage;

@@ -8,7 +8,7 @@ namespace kvr::server {
 
 using R = RuleRecord;
 
-RuleGenerator::RuleGenerator(const TaxInfo &tax, const CadAutoInsereArgs &args)
+RuleGenerator::RuleGenerator(const TaxInfo &tax, const fiscal::CadAutoInsere &args)
     : m_blueprint(R::blankRow()), m_anyCfop(args.firstCfop.isEmpty())
 {
     m_blueprint[R::CDIMPOSTO] = tax.code;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "server/rdm/CallArgs.h"
+#include "fiscal/ConsisteFiscalContract.h"
 
 #include <QList>
 #include <QSet>
@@ -23,7 +23,7 @@ class RuleGenerator final
 public:
     using Combination = std::pair<QString, QString>; // CFOP, CST
 
-    RuleGenerator(const TaxInfo &tax, const CadAutoInsereArgs &args);
+    RuleGenerator(const TaxInfo &tax, const fiscal::CadAutoInsere &args);
 
     // The values every new rule shares: number, CFOP and CST blank, "any"
     // stored as "0".

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "protocol/RuleRecord.h"
+#include "fiscal/RuleRecord.h"
 
 #include <QString>
 
@@ -8,7 +8,7 @@ namespace kvr::server {
 
 // The rule record as the database stores it: the fields of the shared record
 // (names, widths, order) and their columns.
-class RuleRecord final : public protocol::RuleRecord
+class RuleRecord final : public fiscal::RuleRecord
 {
 public:
     // Database column of a stored field; IDMARCADO is not stored.

@@ -227,7 +227,7 @@ void RuleValidator::checkTaxFilter(const QString &tax, const QString &filter)
     Catalog::checkTaxCode(tax);
 }
 
-void RuleValidator::checkDuplicateQuery(const VdConsistenciasArgs &args)
+void RuleValidator::checkDuplicateQuery(const fiscal::VdConsistencias &args)
 {
     Catalog::checkTaxCode(args.tax);
     checkWidth(QStringLiteral("CFOP"), args.cfop, R::width(R::CDFISCOPER));
@@ -303,7 +303,7 @@ void RuleValidator::checkUpdate(const QStringList &old, QStringList &row)
     check(row);
 }
 
-QStringList RuleValidator::checkPicked(const CadAutoAtualizaArgs &args)
+QStringList RuleValidator::checkPicked(const fiscal::CadAutoAtualiza &args)
 {
     if (args.byRange() && args.byList())
         throw AppError::validation(QStringLiteral("Informe um intervalo de consistências ou uma "
@@ -340,26 +340,25 @@ QStringList RuleValidator::checkPicked(const CadAutoAtualizaArgs &args)
     return numbers;
 }
 
-void RuleValidator::checkChanges(const TaxInfo &tax, const CadAutoAtualizaArgs &args)
+void RuleValidator::checkChanges(const TaxInfo &tax, const fiscal::CadAutoAtualiza &args)
 {
-    if (args.cst)
-        refuseIf(problemCst(tax, *args.cst));
-    if (args.cfop)
-        refuseIf(problemCfop(*args.cfop));
-    if (args.fiscal)
-        refuseIf(problemFiscal(*args.fiscal));
-    if (args.taxValueSign)
-        refuseIf(problemSign(QStringLiteral("TP. Vr. Imposto"), *args.taxValueSign));
-    if (args.baseSign)
-        refuseIf(problemSign(QStringLiteral("TP. Vr. BC"), *args.baseSign));
-    if (args.rateSign)
-        refuseIf(problemSign(QStringLiteral("Tipo Aliquota"), *args.rateSign));
-    if (args.checksAtEntry)
-        refuseIf(problemYesNo(QStringLiteral("Indicador de verificação no lançamento"),
-                              *args.checksAtEntry));
-    if (args.checksAtApproval)
-        refuseIf(problemYesNo(QStringLiteral("Indicador de verificação na aprovação"),
-                              *args.checksAtApproval));
+    using C = fiscal::CadAutoAtualiza;
+    if (const auto cst = args.change(C::Cst))
+        refuseIf(problemCst(tax, *cst));
+    if (const auto cfop = args.change(C::Cfop))
+        refuseIf(problemCfop(*cfop));
+    if (const auto code = args.change(C::Fiscal))
+        refuseIf(problemFiscal(*code));
+    if (const auto sign = args.change(C::TaxValueSign))
+        refuseIf(problemSign(QStringLiteral("TP. Vr. Imposto"), *sign));
+    if (const auto sign = args.change(C::BaseSign))
+        refuseIf(problemSign(QStringLiteral("TP. Vr. BC"), *sign));
+    if (const auto sign = args.change(C::RateSign))
+        refuseIf(problemSign(QStringLiteral("Tipo Aliquota"), *sign));
+    if (const auto flag = args.change(C::AtEntry))
+        refuseIf(problemYesNo(QStringLiteral("Indicador de verificação no lançamento"), *flag));
+    if (const auto flag = args.change(C::AtApproval))
+        refuseIf(problemYesNo(QStringLiteral("Indicador de verificação na aprovação"), *flag));
 }
 
 void RuleValidator::checkFound(const QString &number, const QString &tax, bool found)
@@ -370,7 +369,7 @@ void RuleValidator::checkFound(const QString &number, const QString &tax, bool f
                 .arg(number, tax));
 }
 
-void RuleValidator::checkGeneration(const TaxInfo &tax, const CadAutoInsereArgs &args,
+void RuleValidator::checkGeneration(const TaxInfo &tax, const fiscal::CadAutoInsere &args,
                                     const QStringList &blueprint)
 {
     if (args.firstCst.isEmpty() != args.lastCst.isEmpty())

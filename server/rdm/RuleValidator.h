@@ -1,6 +1,6 @@
 #pragma once
 
-#include "server/rdm/CallArgs.h"
+#include "fiscal/ConsisteFiscalContract.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -56,7 +56,7 @@ public:
     static void checkCfopCode(const QString &cfop);
     // "T" asks for every tax; "" for the tax given, which must be well formed.
     static void checkTaxFilter(const QString &tax, const QString &filter);
-    static void checkDuplicateQuery(const VdConsistenciasArgs &args);
+    static void checkDuplicateQuery(const fiscal::VdConsistencias &args);
     // `other` is the number of a rule with the same duplicate key, or "".
     static void checkNoDuplicate(const QString &number, const QString &other);
 
@@ -70,15 +70,15 @@ public:
 
     // The range or list a cadAutoAtualiza picks; returns the list's rule
     // numbers, each once, in the order given (empty for a range).
-    static QStringList checkPicked(const CadAutoAtualizaArgs &args);
-    void checkChanges(const TaxInfo &tax, const CadAutoAtualizaArgs &args);
+    static QStringList checkPicked(const fiscal::CadAutoAtualiza &args);
+    void checkChanges(const TaxInfo &tax, const fiscal::CadAutoAtualiza &args);
     // A picked rule must be one of the call's tax.
     static void checkFound(const QString &number, const QString &tax, bool found);
 
     // The ranges and values of a cadAutoInsere; `blueprint` is the rule it
     // would create for every combination, which must restrict something when
     // no range is given.
-    void checkGeneration(const TaxInfo &tax, const CadAutoInsereArgs &args,
+    void checkGeneration(const TaxInfo &tax, const fiscal::CadAutoInsere &args,
                          const QStringList &blueprint);
 
 private:

@@ -1,6 +1,6 @@
 #include "server/seed/Seeder.h"
 
-#include "protocol/CstTable.h"
+#include "fiscal/CstTable.h"
 #include "server/common/AppError.h"
 #include "server/rdm/RuleRecord.h"
 #include "server/rdm/RuleRepository.h"
@@ -98,14 +98,14 @@ void seedCsts(Storage &storage)
 {
     QSqlQuery &family = storage.prepared(
         QStringLiteral("INSERT INTO cst_familia (cdimpostonfe, familia) VALUES (?, ?)"));
-    for (const protocol::CstTable::Family &f : protocol::CstTable::families()) {
+    for (const fiscal::CstTable::Family &f : fiscal::CstTable::families()) {
         family.bindValue(0, Storage::text(f.nfeCode));
         family.bindValue(1, Storage::text(f.prefix));
         storage.run(family);
     }
     QSqlQuery &cst = storage.prepared(
         QStringLiteral("INSERT INTO cst (familia, cdsitutrib, dscst) VALUES (?, ?, ?)"));
-    for (const protocol::CstTable::Entry &e : protocol::CstTable::entries()) {
+    for (const fiscal::CstTable::Entry &e : fiscal::CstTable::entries()) {
         cst.bindValue(0, Storage::text(e.family));
         cst.bindValue(1, Storage::text(e.code));
         cst.bindValue(2, Storage::text(e.text));

@@ -1,8 +1,8 @@
+#include "fiscal/RuleRecord.h"
 #include "kit/core/Consiste.h"
 #include "kit/data/TClientDataSet.h"
 #include "kit/data/TDataSource.h"
 #include "protocol/PacketData.h"
-#include "protocol/RuleRecord.h"
 
 #include <QAbstractItemModelTester>
 #include <QJsonArray>
@@ -35,7 +35,7 @@ inline void PrintTo(const QVariant &value, std::ostream *os)
 namespace {
 
 // The rule record as the server sends it.
-const QList<kvr::protocol::PacketField> &kRuleFields = kvr::protocol::RuleRecord::fields();
+const QList<kvr::protocol::PacketField> &kRuleFields = kvr::fiscal::RuleRecord::fields();
 
 QVariantList fieldList()
 {

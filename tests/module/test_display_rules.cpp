@@ -2,9 +2,9 @@
 // screens' own records, whose fields carry the screens' display handlers.
 #include "CLI/STD/KVR/KVR51400/Cli_kvr51400.h"
 #include "CLI/STD/KVR/KVR51400/Cli_kvr51401.h"
+#include "fiscal/RuleRecord.h"
 #include "kit/data/TClientDataSet.h"
 #include "kit/data/TField.h"
-#include "protocol/RuleRecord.h"
 #include "tests/module/Packets.h"
 
 #include <QAbstractItemModelTester>
@@ -22,7 +22,7 @@ const std::vector<std::pair<QString, int>> &serverRuleFields()
     // The server sends every field of a rule; each screen keeps its own.
     static const std::vector<std::pair<QString, int>> fields = [] {
         std::vector<std::pair<QString, int>> list;
-        for (const kvr::protocol::PacketField &field : kvr::protocol::RuleRecord::fields())
+        for (const kvr::protocol::PacketField &field : kvr::fiscal::RuleRecord::fields())
             list.emplace_back(field.name, field.size);
         return list;
     }();

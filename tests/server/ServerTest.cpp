@@ -1,6 +1,6 @@
 #include "tests/server/ServerTest.h"
 
-#include "protocol/RuleRecord.h"
+#include "fiscal/RuleRecord.h"
 
 #include <QSqlQuery>
 
@@ -11,7 +11,7 @@ const QStringList &ruleFieldNames()
 {
     static const QStringList names = [] {
         QStringList list;
-        for (const protocol::PacketField &field : protocol::RuleRecord::fields())
+        for (const protocol::PacketField &field : fiscal::RuleRecord::fields())
             list.append(field.name);
         return list;
     }();

@@ -1,9 +1,11 @@
 #include "tests/server/ServerTest.h"
 
+#include "fiscal/ConsisteFiscalContract.h"
 #include "server/common/WarningLimiter.h"
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
+#include <QMap>
 #include <QThread>
 
 using namespace kvr::test;
@@ -225,26 +227,82 @@ TEST_P(BadInput, WarningsOfOneConnectionAreRateLimited)
     EXPECT_TRUE(newLog(start + flood.size() + after.size()).contains(QStringLiteral("mmmmmmmmmm")));
 }
 
-TEST_P(BadInput, WrongArgumentCountsAreInvalidParams)
+// The contract's table against the wire as it stands: every call is served,
+// and a wrong count or a wrong type at any position is refused.
+TEST_P(BadInput, EveryCallOfTheContractIsServedWithItsArgumentsChecked)
 {
-    const struct
-    {
-        const char *method;
-        int count;
-    } methods[] = {{"getConsistencias", 1}, {"getImposto", 2},      {"getCFOP", 0},
-                   {"getVdCFOP", 1},        {"vdCon", 2},           {"vdConsistencias", 6},
-                   {"setConsistencia", 1},  {"cadAutoAtualiza", 6}, {"cadAutoInsere", 12}};
-    for (const auto &m : methods) {
-        for (const int count : {m.count - 1, m.count + 1}) {
-            if (count < 0)
-                continue;
-            QJsonArray params;
-            for (int i = 0; i < count; ++i)
-                params.append(QStringLiteral("01"));
-            const RpcResponse response = call(QString::fromLatin1(m.method), params);
-            EXPECT_EQ(response.fault.code, RpcError::InvalidParams)
-                << m.method << " with " << count;
-            EXPECT_TRUE(response.fault.message.contains(QStringLiteral("Parâmetros inválidos")));
+    using kvr::fiscal::ArgType;
+    const QMap<QString, int> wire = {{QStringLiteral("getConsistencias"), 1},
+                                     {QStringLiteral("getImposto"), 2},
+                                     {QStringLiteral("getCFOP"), 0},
+                                     {QStringLiteral("getVdCFOP"), 1},
+                                     {QStringLiteral("vdCon"), 2},
+                                     {QStringLiteral("vdConsistencias"), 6},
+                                     {QStringLiteral("setConsistencia"), 1},
+                                     {QStringLiteral("cadAutoAtualiza"), 6},
+                                     {QStringLiteral("cadAutoInsere"), 12}};
+    const QList<kvr::fiscal::CallInfo> calls = kvr::fiscal::ConsisteFiscalContract::describeAll();
+    QMap<QString, int> declared;
+    for (const kvr::fiscal::CallInfo &c : calls)
+        declared.insert(c.name, c.arguments.size());
+    EXPECT_EQ(declared, wire);
+
+    const auto list = [](int length, const QJsonValue &item) {
+        QJsonArray items;
+        for (int i = 0; i < length; ++i)
+            items.append(item);
+        return items;
+    };
+    const auto expectRefused = [this](const QString &method, const QJsonArray &params,
+                                      const QString &why) {
+        const RpcResponse response = call(method, params);
+        EXPECT_EQ(response.fault.code, RpcError::InvalidParams)
+            << method.toStdString() << " "
+            << QJsonDocument(params).toJson(QJsonDocument::Compact).constData();
+        EXPECT_TRUE(response.fault.message.contains(why)) << response.fault.message.toStdString();
+    };
+    for (const kvr::fiscal::CallInfo &c : calls) {
+        QJsonArray good;
+        QList<QJsonArray> wrongs; // per position
+        for (const kvr::fiscal::ArgInfo &arg : c.arguments) {
+            switch (arg.type) {
+            case ArgType::Text:
+                good.append(QString());
+                wrongs.append({7, QJsonValue(), QJsonArray()});
+                break;
+            case ArgType::Flags:
+                good.append(list(arg.length, false));
+                wrongs.append({list(arg.length - 1, false), list(arg.length, 0), true});
+                break;
+            case ArgType::Texts:
+                good.append(list(arg.length, QString()));
+                wrongs.append({list(arg.length + 1, QString()), list(arg.length, 1), QString()});
+                break;
+            case ArgType::Delta:
+                good.append(delta({}));
+                wrongs.append({QStringLiteral("delta"), QJsonArray()});
+                break;
+            }
+        }
+        const RpcResponse served = call(c.name, good);
+        EXPECT_NE(served.fault.code, RpcError::MethodNotFound) << c.name.toStdString();
+        EXPECT_NE(served.fault.code, RpcError::InvalidParams)
+            << c.name.toStdString() << ": " << served.fault.message.toStdString();
+
+        QJsonArray shorter = good;
+        if (!shorter.isEmpty()) {
+            shorter.removeLast();
+            expectRefused(c.name, shorter, QStringLiteral("esperados %1").arg(good.size()));
+        }
+        QJsonArray longer = good;
+        longer.append(QString());
+        expectRefused(c.name, longer, QStringLiteral("esperados %1").arg(good.size()));
+        for (int i = 0; i < good.size(); ++i) {
+            for (const QJsonValue &wrong : wrongs.at(i)) {
+                QJsonArray params = good;
+                params[i] = wrong;
+                expectRefused(c.name, params, QStringLiteral("o argumento %1 deve ser").arg(i + 1));
+            }
         }
     }
 }

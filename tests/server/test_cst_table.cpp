@@ -1,11 +1,11 @@
-#include "protocol/CstTable.h"
+#include "fiscal/CstTable.h"
 
 #include <QMap>
 #include <QSet>
 
 #include <gtest/gtest.h>
 
-using kvr::protocol::CstTable;
+using kvr::fiscal::CstTable;
 
 namespace {
 

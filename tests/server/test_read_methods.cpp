@@ -1,4 +1,4 @@
-#include "protocol/RuleRecord.h"
+#include "fiscal/RuleRecord.h"
 #include "tests/server/ServerTest.h"
 
 #include <QFile>
@@ -137,7 +137,7 @@ TEST_P(ReadMethods, RulesCarryTheEighteenFieldsOrderedByNumber)
 {
     QStringList names;
     QList<int> sizes;
-    for (const kvr::protocol::PacketField &field : kvr::protocol::RuleRecord::fields()) {
+    for (const kvr::protocol::PacketField &field : kvr::fiscal::RuleRecord::fields()) {
         names.append(field.name);
         sizes.append(field.size);
     }

@@ -1,11 +1,11 @@
-#include "server/rdm/CallArgs.h"
+#include "fiscal/ConsisteFiscalContract.h"
 #include "server/rdm/RuleGenerator.h"
 #include "server/rdm/RuleRecord.h"
 #include "server/rdm/TaxInfo.h"
 
 #include <gtest/gtest.h>
 
-using kvr::server::CadAutoInsereArgs;
+using CadAutoInsereArgs = kvr::fiscal::CadAutoInsere;
 using kvr::server::RuleGenerator;
 using kvr::server::RuleRecord;
 using kvr::server::TaxInfo;

@@ -1,5 +1,5 @@
+#include "fiscal/RuleRecord.h"
 #include "protocol/LineFramer.h"
-#include "protocol/RuleRecord.h"
 #include "tests/server/ServerTest.h"
 
 #include <QDeadlineTimer>
@@ -9,7 +9,7 @@
 
 using namespace kvr::test;
 using kvr::protocol::RpcResponse;
-using R = kvr::protocol::RuleRecord;
+using R = kvr::fiscal::RuleRecord;
 
 namespace {
 

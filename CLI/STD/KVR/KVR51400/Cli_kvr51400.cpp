@@ -4,6 +4,7 @@
 #include "CLI/STD/KVR/KVR51400/FieldColour.h"
 #include "CLI/STD/KVR/KVR51400/MaintenanceDisplay.h"
 #include "CLI/STD/KVR/KVR51400/MessageTables.h"
+#include "CLI/STD/KVR/KVR51400/RdmConsisteFiscal.h"
 #include "CLI/STD/KVR/KVR51400/RuleRecords.h"
 #include "CLI/STD/KVR/KVR51400/ServerCalls.h"
 #include "kit/core/Consiste.h"
@@ -129,7 +130,7 @@ TfrmConsisteFiscal::TfrmConsisteFiscal(QWidget *parent)
     mnuOpcaoDadosFiscCSTImposto->setObjectName(QStringLiteral("mnuOpcaoDadosFiscCSTImposto"));
 
     netConsistencia->setObjectName(QStringLiteral("netConsistencia"));
-    netConsistencia->SetServerName(QStringLiteral("kvr51400.rdmConsisteFiscal"));
+    netConsistencia->SetServerName(kvr::fiscal::ConsisteFiscalContract::objectName());
     netConsistencia->SetThrowException(false);
     netConsistencia->BeforeConnect = [this](TNetConnection *sender) {
         netConsistenciaBeforeConnect(sender);
@@ -428,8 +429,7 @@ void TfrmConsisteFiscal::getConsistencias()
 {
     TBusyScope busy;
     const QString imposto = Ajusta(edtCdImposto->text(), 2);
-    LoadFromServer(netConsistencia, cdsConsistencias, QStringLiteral("getConsistencias"),
-                   {imposto});
+    cdsConsistencias->SetData(RdmConsisteFiscal(netConsistencia).getConsistencias(imposto));
 }
 
 void TfrmConsisteFiscal::habilitaBotao()
@@ -567,7 +567,7 @@ void TfrmConsisteFiscal::vdCfop()
     if (!cdsCFOP->Active())
         cdsCFOP->CreateDataSet();
     cdsCFOP->EmptyDataSet();
-    LoadFromServer(netConsistencia, cdsCFOP, QStringLiteral("getVdCFOP"), {cfop->AsString()});
+    cdsCFOP->SetData(RdmConsisteFiscal(netConsistencia).getVdCFOP(cfop->AsString()));
     if (cdsCFOP->IsEmpty()) {
         cfop->FocusControl();
         MensErro(msgPadrao->Msg(QStringLiteral("CFOP_INV")), true);
@@ -576,16 +576,19 @@ void TfrmConsisteFiscal::vdCfop()
 
 void TfrmConsisteFiscal::validaConsistencias()
 {
-    QVariant oleValida;
+    kvr::fiscal::VdConsistencias query;
+    query.tax = edtCdImposto->text();
+    query.cfop = ruleValue("CDFISCOPER");
+    query.cst = ruleValue("CDSITUTRIB");
+    query.fiscal = ruleValue("CDFISCAL");
+    query.blocked = ruleValue("IDBLOQADMI");
+    query.number = ruleValue("NRSEQCONSISTE");
+    bool registered = false;
     {
         TBusyScope busy;
-        oleValida = CallServer(netConsistencia, QStringLiteral("vdConsistencias"),
-                               {edtCdImposto->text(), ruleValue("CDFISCOPER"),
-                                ruleValue("CDSITUTRIB"), ruleValue("CDFISCAL"),
-                                ruleValue("IDBLOQADMI"), ruleValue("NRSEQCONSISTE")});
+        registered = RdmConsisteFiscal(netConsistencia).vdConsistencias(query);
     }
-    const QVariantList reply = oleValida.toList();
-    if (!reply.isEmpty() && reply.first().toString() == QLatin1String("ER"))
+    if (registered)
         MensErro(msgPadrao->Msg(QStringLiteral("CONSISTENCIA_JA_CAD")), true);
 }
 
@@ -593,7 +596,7 @@ void TfrmConsisteFiscal::cdsConsistenciasAfterPost(TClientDataSet *DataSet)
 {
     if (DataSet->ChangeCount() > 0) {
         TBusyScope busy;
-        CallServer(netConsistencia, QStringLiteral("setConsistencia"), {DataSet->Delta()});
+        RdmConsisteFiscal(netConsistencia).setConsistencia(DataSet->Delta().toJsonObject());
         getConsistencias();
         FocusPageGrid();
     }
@@ -603,7 +606,7 @@ void TfrmConsisteFiscal::cdsConsistenciasAfterPost(TClientDataSet *DataSet)
 void TfrmConsisteFiscal::cdsConsistenciasAfterDelete(TClientDataSet *DataSet)
 {
     TBusyScope busy;
-    CallServer(netConsistencia, QStringLiteral("setConsistencia"), {DataSet->Delta()});
+    RdmConsisteFiscal(netConsistencia).setConsistencia(DataSet->Delta().toJsonObject());
     getConsistencias();
     FocusPageGrid();
 }
@@ -688,7 +691,7 @@ void TfrmConsisteFiscal::dbgBloqueadosEditButtonClick(TDBGrid *Sender)
     if (!selected || selected->FieldName() != QLatin1String("CDFISCOPER"))
         return;
     // Fetched on every press: the CFOP table may have changed meanwhile.
-    LoadFromServer(netConsistencia, cdsCFOP, QStringLiteral("getCFOP"));
+    cdsCFOP->SetData(RdmConsisteFiscal(netConsistencia).getCFOP());
     const QString title = msgPadrao->Msg(QStringLiteral("CFOP")) + QLatin1Char('|') +
                           msgPadrao->Msg(QStringLiteral("CFOP_N_CAD"));
     if (Pesquisar(dtsCFOP, title, false, true))

@@ -4,6 +4,7 @@
 #include "CLI/STD/KVR/KVR51400/Cli_kvr51400.h"
 #include "CLI/STD/KVR/KVR51400/FieldColour.h"
 #include "CLI/STD/KVR/KVR51400/MessageTables.h"
+#include "CLI/STD/KVR/KVR51400/RdmConsisteFiscal.h"
 #include "CLI/STD/KVR/KVR51400/RuleRecords.h"
 #include "CLI/STD/KVR/KVR51400/ServerCalls.h"
 #include "CLI/STD/KVR/KVR51400/TaxPanel.h"
@@ -731,13 +732,13 @@ bool TfrmCadAuto::eventFilter(QObject *watched, QEvent *event)
 
 void TfrmCadAuto::loadRules()
 {
-    LoadFromServer(connection(), cdsConsistencias, QStringLiteral("getConsistencias"),
-                   {edtCdImposto->text()});
+    cdsConsistencias->SetData(
+        RdmConsisteFiscal(connection()).getConsistencias(edtCdImposto->text()));
 }
 
 void TfrmCadAuto::loadCfops()
 {
-    LoadFromServer(connection(), cdsCFOP, QStringLiteral("getCFOP"));
+    cdsCFOP->SetData(RdmConsisteFiscal(connection()).getCFOP());
 }
 
 void TfrmCadAuto::btpImpostoBeforePesq(QObject *, bool &)
@@ -843,8 +844,8 @@ void TfrmCadAuto::vdConsistencias(QLineEdit *consiste, bool boTestaVazio)
         return;
     }
     consiste->setText(Ajusta(consiste->text(), 10));
-    LoadFromServer(connection(), cdsvdConsistencia, QStringLiteral("vdCon"),
-                   {edtCdImposto->text(), consiste->text()});
+    cdsvdConsistencia->SetData(
+        RdmConsisteFiscal(connection()).vdCon(edtCdImposto->text(), consiste->text()));
     if (cdsvdConsistencia->IsEmpty()) {
         consiste->setFocus();
         MensErro(msgPadrao->Msg(QStringLiteral("CONSIST_INV")), true);
@@ -859,7 +860,7 @@ void TfrmCadAuto::vdCfop(QLineEdit *cfop)
     if (!cdsCFOP->Active())
         cdsCFOP->CreateDataSet();
     cdsCFOP->EmptyDataSet();
-    LoadFromServer(connection(), cdsCFOP, QStringLiteral("getVdCFOP"), {cfop->text()});
+    cdsCFOP->SetData(RdmConsisteFiscal(connection()).getVdCFOP(cfop->text()));
     if (cdsCFOP->IsEmpty()) {
         cfop->setFocus();
         MensErro(msgPadrao->Msg(QStringLiteral("CFOP_INV")), true);
@@ -923,15 +924,21 @@ void TfrmCadAuto::sbtConfirmaClick()
             } else if (EmptyString(stListaConsiste)) {
                 error(rbtListaConsiste, "CONSIST_N_INF");
             }
-            const QVariantList values{iniCst, edtCdCFOP->text(), stCdFiscal, stImpo, stBc,
-                                      stAli,  veriLanc,          veriAprov};
-            const QVariantList flags{chkCST->isChecked(),      chkCFOP->isChecked(),
-                                     chkCdFiscal->isChecked(), chkImposto->isChecked(),
-                                     chkBaseCalc->isChecked(), chkAliquota->isChecked(),
-                                     chkVerifica->isChecked()};
-            CallServer(connection(), QStringLiteral("cadAutoAtualiza"),
-                       {edtCdImposto->text(), stIniConsist, stFinConsist, stListaConsiste,
-                        QVariant(flags), QVariant(values)});
+            using Update = kvr::fiscal::CadAutoAtualiza;
+            Update update;
+            update.tax = edtCdImposto->text();
+            update.first = stIniConsist;
+            update.last = stFinConsist;
+            update.list = stListaConsiste;
+            update.set(Update::Cst, iniCst, chkCST->isChecked());
+            update.set(Update::Cfop, edtCdCFOP->text(), chkCFOP->isChecked());
+            update.set(Update::Fiscal, stCdFiscal, chkCdFiscal->isChecked());
+            update.set(Update::TaxValueSign, stImpo, chkImposto->isChecked());
+            update.set(Update::BaseSign, stBc, chkBaseCalc->isChecked());
+            update.set(Update::RateSign, stAli, chkAliquota->isChecked());
+            update.set(Update::AtEntry, veriLanc, chkVerifica->isChecked());
+            update.set(Update::AtApproval, veriAprov, chkVerifica->isChecked());
+            RdmConsisteFiscal(connection()).cadAutoAtualiza(update);
         } else {
             vdCfop(edtInsIniCdCFOP);
             vdCfop(edtInsFinCdCFOP);
@@ -955,9 +962,20 @@ void TfrmCadAuto::sbtConfirmaClick()
                 error(cmbInsFinCST, "CST_MAIOR");
             const QString bloqAdmi =
                 rdgAdmiBloqItemIndex() == 0 ? QStringLiteral("A") : QStringLiteral("B");
-            CallServer(connection(), QStringLiteral("cadAutoInsere"),
-                       {edtCdImposto->text(), iniCst, finCst, iniCfop, finCfop, stBc, stImpo, stAli,
-                        veriLanc, veriAprov, stCdFiscal, bloqAdmi});
+            kvr::fiscal::CadAutoInsere insert;
+            insert.tax = edtCdImposto->text();
+            insert.firstCst = iniCst;
+            insert.lastCst = finCst;
+            insert.firstCfop = iniCfop;
+            insert.lastCfop = finCfop;
+            insert.baseSign = stBc;
+            insert.taxValueSign = stImpo;
+            insert.rateSign = stAli;
+            insert.atEntry = veriLanc;
+            insert.atApproval = veriAprov;
+            insert.fiscal = stCdFiscal;
+            insert.blocked = bloqAdmi;
+            RdmConsisteFiscal(connection()).cadAutoInsere(insert);
         }
         showDone();
     }

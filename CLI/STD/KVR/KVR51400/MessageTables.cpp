@@ -1,6 +1,6 @@
 #include "CLI/STD/KVR/KVR51400/MessageTables.h"
 
-#include "protocol/CstTable.h"
+#include "fiscal/CstTable.h"
 
 // clang-format off
 QStringList MessageTables::MaintenancePadrao()
@@ -69,9 +69,9 @@ QStringList MessageTables::Cst()
 {
     // The server's CST reference table, as the screens' keyed lines.
     QStringList lines;
-    for (const kvr::protocol::CstTable::Family &family : kvr::protocol::CstTable::families())
+    for (const kvr::fiscal::CstTable::Family &family : kvr::fiscal::CstTable::families())
         lines.append(QStringLiteral("IMP") + family.nfeCode + QLatin1Char('|') + family.prefix);
-    for (const kvr::protocol::CstTable::Entry &entry : kvr::protocol::CstTable::entries())
+    for (const kvr::fiscal::CstTable::Entry &entry : kvr::fiscal::CstTable::entries())
         lines.append(entry.family + entry.code + QLatin1Char('|') + entry.text);
     return lines;
 }

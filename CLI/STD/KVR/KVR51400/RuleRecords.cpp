@@ -1,13 +1,17 @@
 #include "CLI/STD/KVR/KVR51400/RuleRecords.h"
 
+#include "fiscal/CfopRecord.h"
+#include "fiscal/RuleRecord.h"
+#include "fiscal/TaxRecord.h"
 #include "kit/data/TClientDataSet.h"
-#include "protocol/RuleRecord.h"
 
 #include <QString>
 
+#include <iterator>
+
 namespace {
 
-using Rule = kvr::protocol::RuleRecord;
+using Rule = kvr::fiscal::RuleRecord;
 
 // The label of each shown field of a rule (UTF-8), indexed by field; a field
 // without a label is not shown. Names and widths are the shared record's.
@@ -43,11 +47,17 @@ const char *ruleLabel(int field)
     }
 }
 
+// A field of a record, shown only when it has a label (UTF-8).
+template <typename Record>
+void addField(TClientDataSet *dataSet, int field, const char *label, int displayWidth = 0)
+{
+    dataSet->AddField(Record::name(field), Record::width(field),
+                      label ? QString::fromUtf8(label) : QString(), label != nullptr, displayWidth);
+}
+
 void addRuleField(TClientDataSet *dataSet, int field, int displayWidth = 0)
 {
-    const char *label = ruleLabel(field);
-    dataSet->AddField(Rule::name(field), Rule::width(field),
-                      label ? QString::fromUtf8(label) : QString(), label != nullptr, displayWidth);
+    addField<Rule>(dataSet, field, ruleLabel(field), displayWidth);
 }
 
 } // namespace
@@ -78,15 +88,19 @@ void RuleRecords::DeclareAutomaticRules(TClientDataSet *dataSet)
 
 void RuleRecords::DeclareTaxes(TClientDataSet *dataSet, bool withAbbreviation)
 {
-    dataSet->AddField(QStringLiteral("CDIMPOSTO"), 2, QStringLiteral("Código"));
-    if (withAbbreviation)
-        dataSet->AddField(QStringLiteral("SGIMPOSTO"), 10, QStringLiteral("Sigla"));
-    dataSet->AddField(QStringLiteral("NMIMPOSTO"), 30, QStringLiteral("Nome"));
-    dataSet->AddField(QStringLiteral("CDIMPOSTONFE"), 2, QString(), false);
+    using Tax = kvr::fiscal::TaxRecord;
+    const char *const labels[] = {"Código", "Sigla", "Nome", nullptr};
+    static_assert(std::size(labels) == Tax::FieldCount);
+    for (int field = 0; field < Tax::FieldCount; ++field)
+        if (withAbbreviation || field != Tax::SGIMPOSTO)
+            addField<Tax>(dataSet, field, labels[field]);
 }
 
 void RuleRecords::DeclareCfops(TClientDataSet *dataSet)
 {
-    dataSet->AddField(QStringLiteral("CDCFOPPADRAO"), 10, QStringLiteral("Código"));
-    dataSet->AddField(QStringLiteral("DSCFOPPADRAO"), 500, QStringLiteral("Descrição"));
+    using Cfop = kvr::fiscal::CfopRecord;
+    const char *const labels[] = {"Código", "Descrição"};
+    static_assert(std::size(labels) == Cfop::FieldCount);
+    for (int field = 0; field < Cfop::FieldCount; ++field)
+        addField<Cfop>(dataSet, field, labels[field]);
 }

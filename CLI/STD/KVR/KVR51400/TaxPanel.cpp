@@ -1,6 +1,6 @@
 #include "CLI/STD/KVR/KVR51400/TaxPanel.h"
 
-#include "CLI/STD/KVR/KVR51400/ServerCalls.h"
+#include "CLI/STD/KVR/KVR51400/RdmConsisteFiscal.h"
 #include "kit/core/Consiste.h"
 #include "kit/core/TMessages.h"
 #include "kit/data/TClientDataSet.h"
@@ -18,8 +18,8 @@ TaxPanel::TaxPanel(QLineEdit *edtCdImposto, QLineEdit *edtNmImposto, TClientData
 
 void TaxPanel::LoadTaxes() const
 {
-    LoadFromServer(m_connection(), m_cdsImposto, QStringLiteral("getImposto"),
-                   {QString(), QStringLiteral("T")});
+    m_cdsImposto->SetData(
+        RdmConsisteFiscal(m_connection()).getImposto(QString(), QStringLiteral("T")));
 }
 
 void TaxPanel::CopyPicked() const
@@ -35,8 +35,8 @@ void TaxPanel::Check() const
         MensErro(m_msgPadrao->Msg(QStringLiteral("IMPOSTO_N_INF")), true);
     }
     m_edtCdImposto->setText(Ajusta(m_edtCdImposto->text(), 2));
-    LoadFromServer(m_connection(), m_cdsImposto, QStringLiteral("getImposto"),
-                   {m_edtCdImposto->text(), QString()});
+    m_cdsImposto->SetData(
+        RdmConsisteFiscal(m_connection()).getImposto(m_edtCdImposto->text(), QString()));
     if (m_cdsImposto->IsEmpty()) {
         m_edtCdImposto->setFocus();
         MensErro(m_msgPadrao->Msg(QStringLiteral("IMPOSTO_INV")), true);

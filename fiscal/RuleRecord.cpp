@@ -1,6 +1,6 @@
-#include "protocol/RuleRecord.h"
+#include "fiscal/RuleRecord.h"
 
-namespace kvr::protocol {
+namespace kvr::fiscal {
 
 const QList<PacketField> &RuleRecord::fields()
 {
@@ -18,32 +18,4 @@ const QList<PacketField> &RuleRecord::fields()
     return list;
 }
 
-QString RuleRecord::name(int field)
-{
-    return fields().at(field).name;
-}
-
-int RuleRecord::width(int field)
-{
-    return fields().at(field).size;
-}
-
-int RuleRecord::indexOf(const QString &name)
-{
-    const QList<PacketField> &list = fields();
-    for (int f = 0; f < list.size(); ++f)
-        if (list.at(f).name == name)
-            return f;
-    return -1;
-}
-
-QStringList RuleRecord::blankRow()
-{
-    QStringList row;
-    row.reserve(FieldCount);
-    for (int f = 0; f < FieldCount; ++f)
-        row.append(QString());
-    return row;
-}
-
-} // namespace kvr::protocol
+} // namespace kvr::fiscal

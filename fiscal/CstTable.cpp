@@ -1,6 +1,6 @@
-#include "protocol/CstTable.h"
+#include "fiscal/CstTable.h"
 
-namespace kvr::protocol {
+namespace kvr::fiscal {
 
 const QList<CstTable::Family> &CstTable::families()
 {
@@ -222,4 +222,4 @@ const QList<CstTable::Entry> &CstTable::entries()
     return list;
 }
 
-} // namespace kvr::protocol
+} // namespace kvr::fiscal

@@ -3,7 +3,7 @@
 #include <QList>
 #include <QString>
 
-namespace kvr::protocol {
+namespace kvr::fiscal {
 
 // The CST reference table, shared by the server (which seeds it) and the
 // screens (their CST message table): the four families, selected by a tax's
@@ -27,4 +27,4 @@ public:
     static const QList<Entry> &entries();
 };
 
-} // namespace kvr::protocol
+} // namespace kvr::fiscal

@@ -1,0 +1,61 @@
+#include "CLI/STD/KVR/KVR51400/RdmConsisteFiscal.h"
+
+#include "kit/core/Consiste.h"
+#include "kit/net/TNetConnection.h"
+
+namespace fiscal = kvr::fiscal;
+
+template <typename Call> typename Call::Reply::Value RdmConsisteFiscal::call(const Call &args) const
+{
+    if (!m_connection)
+        MensErro(QStringLiteral("A tela de Consistências Fiscais não está aberta: não há conexão "
+                                "com o servidor de aplicação."),
+                 true);
+    return Call::Reply::decode(CheckResultServ(
+        m_connection->AppServer().Call(Call::name(), fiscal::toVariants(args)), true, 0));
+}
+
+QVariant RdmConsisteFiscal::getConsistencias(const QString &tax) const
+{
+    return call(fiscal::GetConsistencias{tax});
+}
+
+QVariant RdmConsisteFiscal::getImposto(const QString &tax, const QString &filter) const
+{
+    return call(fiscal::GetImposto{tax, filter});
+}
+
+QVariant RdmConsisteFiscal::getCFOP() const
+{
+    return call(fiscal::GetCfop{});
+}
+
+QVariant RdmConsisteFiscal::getVdCFOP(const QString &cfop) const
+{
+    return call(fiscal::GetVdCfop{cfop});
+}
+
+QVariant RdmConsisteFiscal::vdCon(const QString &tax, const QString &number) const
+{
+    return call(fiscal::VdCon{tax, number});
+}
+
+bool RdmConsisteFiscal::vdConsistencias(const fiscal::VdConsistencias &query) const
+{
+    return call(query);
+}
+
+qint64 RdmConsisteFiscal::setConsistencia(const QJsonObject &delta) const
+{
+    return call(fiscal::SetConsistencia{delta});
+}
+
+qint64 RdmConsisteFiscal::cadAutoAtualiza(const fiscal::CadAutoAtualiza &update) const
+{
+    return call(update);
+}
+
+qint64 RdmConsisteFiscal::cadAutoInsere(const fiscal::CadAutoInsere &insert) const
+{
+    return call(insert);
+}

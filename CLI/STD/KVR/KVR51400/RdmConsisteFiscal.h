@@ -1,0 +1,37 @@
+#pragma once
+
+#include "fiscal/ConsisteFiscalContract.h"
+
+#include <QJsonObject>
+#include <QString>
+#include <QVariant>
+
+class TNetConnection;
+
+// The remote data module as the screens call it: one typed member a call of
+// the contract, sent by name with positional arguments on the connection's
+// late-bound server object. Every reply passes CheckResultServ(true, 0): a
+// failure is shown and ends the action (EAbort). A missing connection (the
+// maintenance screen is gone) is refused with a message before anything is
+// sent. Packets come back as they arrived, for TClientDataSet::SetData.
+class RdmConsisteFiscal final
+{
+public:
+    explicit RdmConsisteFiscal(TNetConnection *connection) : m_connection(connection) {}
+
+    QVariant getConsistencias(const QString &tax) const;
+    QVariant getImposto(const QString &tax, const QString &filter) const;
+    QVariant getCFOP() const;
+    QVariant getVdCFOP(const QString &cfop) const;
+    QVariant vdCon(const QString &tax, const QString &number) const;
+    // True when another rule already has the combination.
+    bool vdConsistencias(const kvr::fiscal::VdConsistencias &query) const;
+    qint64 setConsistencia(const QJsonObject &delta) const;
+    qint64 cadAutoAtualiza(const kvr::fiscal::CadAutoAtualiza &update) const;
+    qint64 cadAutoInsere(const kvr::fiscal::CadAutoInsere &insert) const;
+
+private:
+    template <typename Call> typename Call::Reply::Value call(const Call &args) const;
+
+    TNetConnection *m_connection;
+};
