@@ -10,7 +10,8 @@ namespace kvr::server {
 
 // The command line: [--listen HOST:PORT] [--db URL] [--seed] [--max-message BYTES],
 // the limits of serving (pool, connections, memory, timeouts, shutdown), the
-// access token and TLS files, [--help].
+// access token and TLS files, [--config FILE] (any of them as "name = value"
+// lines; the command line wins), [--backup FILE | --restore FILE], [--help].
 struct ServerOptions
 {
     QHostAddress host = QHostAddress::LocalHost;
@@ -27,6 +28,9 @@ struct ServerOptions
     QString tokenFile;
     QString tlsCert;
     QString tlsKey;
+    QString configFile;
+    QString backupFile;  // copy the SQLite database there and exit
+    QString restoreFile; // put this copy back into the SQLite database and exit
     bool help = false;
 
     // Returns false with a message for the user when the arguments are wrong;

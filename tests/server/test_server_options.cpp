@@ -1,5 +1,7 @@
 #include "server/ServerOptions.h"
 
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 using kvr::server::DatabaseUrl;
@@ -132,8 +134,71 @@ TEST(ServerOptions, UsageListsEveryOption)
          {"--listen HOST:PORTA", "--db URL", "--seed", "--max-message BYTES", "--db-pool N",
           "--max-connections N", "--max-pending BYTES", "--idle-timeout SEGUNDOS",
           "--line-timeout SEGUNDOS", "--shutdown-grace SEGUNDOS", "--token-file ARQUIVO",
-          "--tls-cert ARQUIVO", "--tls-key ARQUIVO", "--help"})
+          "--tls-cert ARQUIVO", "--tls-key ARQUIVO", "--config ARQUIVO", "--backup ARQUIVO",
+          "--restore ARQUIVO", "--help"})
         EXPECT_TRUE(usage.contains(QString::fromUtf8(option))) << option;
+}
+
+// A configuration file sets any option by its long name; the command line wins.
+TEST(ServerOptions, ConfigFileSetsOptionsAndTheCommandLineWins)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("kvr.conf"));
+    const struct
+    {
+        const char *config;
+        const char *arguments;
+        const char *problem;
+        const char *listen; // host:port expected
+        int dbPool;
+        bool seed;
+    } cases[] = {
+        {"# comentário\n\nlisten = 0.0.0.0:2150\ndb-pool=5\nseed = true\n", "", "", "0.0.0.0:2150",
+         5, true},
+        {"listen = 0.0.0.0:2150\ndb-pool = 5\nseed = false\n", "--db-pool 7", "", "0.0.0.0:2150", 7,
+         false},
+        {"db = \"sqlite:/tmp/com espaço.db\"\nseed\n", "--listen 127.0.0.1:1", "", "127.0.0.1:1",
+         -1, true},
+        {"bogus = 1\n", "", "linha 1: opção desconhecida \"bogus\".", "", 0, false},
+        {"\nconfig = outro.conf\n", "", "linha 2: opção desconhecida \"config\".", "", 0, false},
+        {"db-pool\n", "", "linha 1: falta o valor de db-pool (escreva db-pool = VALOR).", "", 0,
+         false},
+        {"seed = talvez\n", "", "linha 1: seed aceita true ou false, não \"talvez\".", "", 0,
+         false},
+        {"db-pool = 0\n", "",
+         "Valor inválido para --db-pool: 0 (use um número inteiro de 1 a 1000).", "", 0, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.config);
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(c.config);
+        out.close();
+        ServerOptions options;
+        QString problem;
+        const bool ok = parse(QStringLiteral("--config ") + file + QLatin1Char(' ') +
+                                  QString::fromUtf8(c.arguments),
+                              options, problem);
+        EXPECT_EQ(ok, !*c.problem) << problem.toStdString();
+        if (!ok) {
+            EXPECT_TRUE(problem.endsWith(QString::fromUtf8(c.problem))) << problem.toStdString();
+            continue;
+        }
+        EXPECT_EQ(options.host.toString() + QLatin1Char(':') + QString::number(options.port),
+                  QString::fromUtf8(c.listen));
+        if (c.dbPool > 0)
+            EXPECT_EQ(options.dbPool, c.dbPool);
+        else
+            EXPECT_EQ(options.database.path, QStringLiteral("/tmp/com espaço.db"));
+        EXPECT_EQ(options.seed, c.seed);
+    }
+    ServerOptions options;
+    QString problem;
+    EXPECT_FALSE(parse(QStringLiteral("--config ") + dir.filePath(QStringLiteral("falta.conf")),
+                       options, problem));
+    EXPECT_TRUE(problem.startsWith(QStringLiteral("Não foi possível ler o arquivo de "
+                                                  "configuração")))
+        << problem.toStdString();
 }
 
 TEST(DatabaseUrl, PostgresUrlsAreReadAndBadOnesRefused)
