@@ -109,4 +109,9 @@ CadAutoInsereArgs CadAutoInsereArgs::read(const Params &params)
     return args;
 }
 
+ImportaConsistenciasArgs ImportaConsistenciasArgs::read(const Params &params)
+{
+    return {params.text(0), params.object(1)};
+}
+
 } // namespace kvr::server

@@ -132,4 +132,15 @@ struct CadAutoInsereArgs
     QString blocked;
 };
 
+// Rules from a spreadsheet for one tax (RuleImport reads the packet).
+struct ImportaConsistenciasArgs
+{
+    static QString method() { return QStringLiteral("importaConsistencias"); }
+    static constexpr int Count = 2;
+    static ImportaConsistenciasArgs read(const Params &params);
+
+    QString tax;
+    QJsonObject rules; // a data packet of rule fields
+};
+
 } // namespace kvr::server

@@ -4,6 +4,7 @@
 #include "server/rdm/Catalog.h"
 #include "server/rdm/RuleDelta.h"
 #include "server/rdm/RuleGenerator.h"
+#include "server/rdm/RuleImport.h"
 #include "server/rdm/RuleRecord.h"
 #include "server/rdm/RuleRepository.h"
 #include "server/rpc/Dispatcher.h"
@@ -53,6 +54,7 @@ void RdmConsisteFiscal::bind(Dispatcher &dispatcher)
     bindCall(dispatcher, this, &RdmConsisteFiscal::setConsistencia);
     bindCall(dispatcher, this, &RdmConsisteFiscal::cadAutoAtualiza);
     bindCall(dispatcher, this, &RdmConsisteFiscal::cadAutoInsere);
+    bindCall(dispatcher, this, &RdmConsisteFiscal::importaConsistencias);
 }
 
 QByteArray RdmConsisteFiscal::getConsistencias(const GetConsistenciasArgs &args)
@@ -185,6 +187,11 @@ QByteArray RdmConsisteFiscal::cadAutoInsere(const CadAutoInsereArgs &args)
     rules.insertNumbered(created);
     transaction.commit();
     return affected(created.size());
+}
+
+QByteArray RdmConsisteFiscal::importaConsistencias(const ImportaConsistenciasArgs &args)
+{
+    return affected(RuleImport(m_storage).run(args.tax, args.rules));
 }
 
 } // namespace kvr::server

@@ -39,6 +39,8 @@ public:
     QByteArray setConsistencia(const SetConsistenciaArgs &args);
     QByteArray cadAutoAtualiza(const CadAutoAtualizaArgs &args);
     QByteArray cadAutoInsere(const CadAutoInsereArgs &args);
+    // Beyond the screens' nine: rules imported from a spreadsheet (RuleImport).
+    QByteArray importaConsistencias(const ImportaConsistenciasArgs &args);
 
 private:
     Storage &m_storage;
