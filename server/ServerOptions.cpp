@@ -27,6 +27,11 @@ const QCommandLineOption
 const QCommandLineOption kSeed(QStringLiteral("seed"),
                                QStringLiteral("carrega os dados de referência num banco vazio"));
 const QCommandLineOption
+    kCfopTable(QStringLiteral("cfop-table"),
+               QStringLiteral("tabela de CFOP (CSV CÓDIGO;DESCRIÇÃO) que --seed carrega (padrão: a "
+                              "embutida no programa)"),
+               QStringLiteral("ARQUIVO"));
+const QCommandLineOption
     kMaxMessage(QStringLiteral("max-message"),
                 QStringLiteral("tamanho máximo de uma mensagem (padrão 64 MiB)"),
                 QStringLiteral("BYTES"));
@@ -89,9 +94,9 @@ const QCommandLineOption
 
 QList<QCommandLineOption> allOptions()
 {
-    return {kListen,     kDb,          kSeed,        kMaxMessage,    kDbPool,    kMaxConnections,
-            kMaxPending, kIdleTimeout, kLineTimeout, kShutdownGrace, kTokenFile, kTlsCert,
-            kTlsKey,     kConfig,      kBackup,      kRestore};
+    return {kListen,         kDb,         kSeed,        kCfopTable,   kMaxMessage,    kDbPool,
+            kMaxConnections, kMaxPending, kIdleTimeout, kLineTimeout, kShutdownGrace, kTokenFile,
+            kTlsCert,        kTlsKey,     kConfig,      kBackup,      kRestore};
 }
 
 CommandLine commandLine()
@@ -208,13 +213,13 @@ bool parseListen(const QString &text, ServerOptions &options, QString &problem)
 
 QString ServerOptions::usage()
 {
-    return commandLine().HelpText(
-        QStringLiteral("uso: kvr-appserver [--listen HOST:PORTA] [--db URL] [--seed] "
-                       "[--max-message BYTES] [--db-pool N] [--max-connections N] "
-                       "[--max-pending BYTES] [--idle-timeout SEGUNDOS] [--line-timeout SEGUNDOS] "
-                       "[--shutdown-grace SEGUNDOS] [--token-file ARQUIVO] "
-                       "[--tls-cert ARQUIVO --tls-key ARQUIVO] [--config ARQUIVO] "
-                       "[--backup ARQUIVO | --restore ARQUIVO]"));
+    return commandLine().HelpText(QStringLiteral(
+        "uso: kvr-appserver [--listen HOST:PORTA] [--db URL] [--seed [--cfop-table ARQUIVO]] "
+        "[--max-message BYTES] [--db-pool N] [--max-connections N] "
+        "[--max-pending BYTES] [--idle-timeout SEGUNDOS] [--line-timeout SEGUNDOS] "
+        "[--shutdown-grace SEGUNDOS] [--token-file ARQUIVO] "
+        "[--tls-cert ARQUIVO --tls-key ARQUIVO] [--config ARQUIVO] "
+        "[--backup ARQUIVO | --restore ARQUIVO]"));
 }
 
 bool ServerOptions::parse(const QStringList &arguments, ServerOptions &options, QString &problem)
@@ -246,6 +251,7 @@ bool ServerOptions::parse(const QStringList &arguments, ServerOptions &options, 
     }
     const QCommandLineParser &parser = line.Parser();
     options.seed = parser.isSet(kSeed);
+    options.cfopTable = parser.value(kCfopTable);
     if (parser.isSet(kListen) && !parseListen(parser.value(kListen), options, problem))
         return false;
     if (parser.isSet(kDb)) {

@@ -18,6 +18,7 @@ struct ServerOptions
     quint16 port = 2140;
     DatabaseUrl database;
     bool seed = false;
+    QString cfopTable; // for --seed; "" for the built-in table
     qsizetype maxMessage = 64 * 1024 * 1024;
     int dbPool = defaultDbPool();
     int maxConnections = 1000;

@@ -39,7 +39,7 @@ bool prepareDatabase(const ServerOptions &options)
         std::unique_ptr<Storage> storage = Storage::open(options.database);
         Migrations::apply(*storage);
         if (options.seed) {
-            if (Seeder::seed(*storage) == Seeder::Outcome::AlreadyHasData)
+            if (Seeder::seed(*storage, options.cfopTable) == Seeder::Outcome::AlreadyHasData)
                 say(stderr, QStringLiteral("O banco de dados já contém dados; a carga inicial "
                                            "(--seed) não foi feita."));
             else

@@ -135,7 +135,7 @@ TEST(ServerOptions, UsageListsEveryOption)
           "--max-connections N", "--max-pending BYTES", "--idle-timeout SEGUNDOS",
           "--line-timeout SEGUNDOS", "--shutdown-grace SEGUNDOS", "--token-file ARQUIVO",
           "--tls-cert ARQUIVO", "--tls-key ARQUIVO", "--config ARQUIVO", "--backup ARQUIVO",
-          "--restore ARQUIVO", "--help"})
+          "--cfop-table ARQUIVO", "--restore ARQUIVO", "--help"})
         EXPECT_TRUE(usage.contains(QString::fromUtf8(option))) << option;
 }
 
