@@ -53,14 +53,6 @@ qint64 RuleImport::run(const QString &tax, const QJsonObject &json)
     QString problem;
     if (!protocol::packetFromJson(json, packet, problem))
         throw AppError::params(problem);
-    if (packet.rows.empty())
-        throw AppError::validation(QStringLiteral("Não há consistências a importar."));
-    if (qsizetype(packet.rows.size()) > MaxRows)
-        throw AppError::validation(
-            QStringLiteral("O arquivo tem %1 consistências; o limite é de %2 por importação. "
-                           "Divida o arquivo em partes menores.")
-                .arg(packet.rows.size())
-                .arg(MaxRows));
     QList<int> target; // record field of each packet column, -1 for the line number
     for (const protocol::PacketField &field : packet.fields) {
         const int f = R::indexOf(field.name);
@@ -70,6 +62,14 @@ qint64 RuleImport::run(const QString &tax, const QJsonObject &json)
                     .arg(protocol::excerpt(field.name)));
         target.append(f);
     }
+    if (packet.rows.empty())
+        throw AppError::validation(QStringLiteral("Não há consistências a importar."));
+    if (qsizetype(packet.rows.size()) > MaxRows)
+        throw AppError::validation(
+            QStringLiteral("O arquivo tem %1 consistências; o limite é de %2 por importação. "
+                           "Divida o arquivo em partes menores.")
+                .arg(packet.rows.size())
+                .arg(MaxRows));
 
     Catalog catalog(m_storage);
     RuleValidator validator(catalog);

@@ -164,6 +164,22 @@ TEST_P(BadInput, RepliesQuoteOnlyAShortPrefixOfHugeValues)
         {"setConsistencia", {wideDelta}, RpcError::Conflict},
         {"setConsistencia", {strangeOp}, RpcError::InvalidParams},
         {"setConsistencia", {strangeField}, RpcError::InvalidParams},
+        {"importaConsistencias",
+         {QStringLiteral("01"),
+          QJsonObject{
+              {QStringLiteral("fields"),
+               QJsonArray{QJsonObject{{QStringLiteral("name"), QStringLiteral("NRLINHA")},
+                                      {QStringLiteral("size"), 100000}},
+                          QJsonObject{{QStringLiteral("name"), QStringLiteral("CDFISCOPER")},
+                                      {QStringLiteral("size"), 4}}}},
+              {QStringLiteral("rows"), QJsonArray{QJsonArray{huge, QStringLiteral("9999")}}}}},
+         RpcError::Validation},
+        {"importaConsistencias",
+         {QStringLiteral("01"), QJsonObject{{QStringLiteral("fields"),
+                                             QJsonArray{QJsonObject{{QStringLiteral("name"), huge},
+                                                                    {QStringLiteral("size"), 1}}}},
+                                            {QStringLiteral("rows"), QJsonArray()}}},
+         RpcError::InvalidParams},
         {"nada", {}, RpcError::MethodNotFound},
     };
     for (const auto &c : cases) {
@@ -231,9 +247,10 @@ TEST_P(BadInput, WrongArgumentCountsAreInvalidParams)
     {
         const char *method;
         int count;
-    } methods[] = {{"getConsistencias", 1}, {"getImposto", 2},      {"getCFOP", 0},
-                   {"getVdCFOP", 1},        {"vdCon", 2},           {"vdConsistencias", 6},
-                   {"setConsistencia", 1},  {"cadAutoAtualiza", 6}, {"cadAutoInsere", 12}};
+    } methods[] = {{"getConsistencias", 1},    {"getImposto", 2},      {"getCFOP", 0},
+                   {"getVdCFOP", 1},           {"vdCon", 2},           {"vdConsistencias", 6},
+                   {"setConsistencia", 1},     {"cadAutoAtualiza", 6}, {"cadAutoInsere", 12},
+                   {"importaConsistencias", 2}};
     for (const auto &m : methods) {
         for (const int count : {m.count - 1, m.count + 1}) {
             if (count < 0)
