@@ -166,20 +166,11 @@ TEST_P(BadInput, RepliesQuoteOnlyAShortPrefixOfHugeValues)
         {"setConsistencia", {strangeField}, RpcError::InvalidParams},
         {"importaConsistencias",
          {QStringLiteral("01"),
-          QJsonObject{
-              {QStringLiteral("fields"),
-               QJsonArray{QJsonObject{{QStringLiteral("name"), QStringLiteral("NRLINHA")},
-                                      {QStringLiteral("size"), 100000}},
-                          QJsonObject{{QStringLiteral("name"), QStringLiteral("CDFISCOPER")},
-                                      {QStringLiteral("size"), 4}}}},
-              {QStringLiteral("rows"), QJsonArray{QJsonArray{huge, QStringLiteral("9999")}}}}},
+          QJsonDocument::fromJson(R"({"fields":[{"name":"NRLINHA","size":9},)"
+                                  R"({"name":"CDFISCOPER","size":4}],"rows":[[")" +
+                                  huge.toUtf8() + R"(","9999"]]})")
+              .object()},
          RpcError::Validation},
-        {"importaConsistencias",
-         {QStringLiteral("01"), QJsonObject{{QStringLiteral("fields"),
-                                             QJsonArray{QJsonObject{{QStringLiteral("name"), huge},
-                                                                    {QStringLiteral("size"), 1}}}},
-                                            {QStringLiteral("rows"), QJsonArray()}}},
-         RpcError::InvalidParams},
         {"nada", {}, RpcError::MethodNotFound},
     };
     for (const auto &c : cases) {
