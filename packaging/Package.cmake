@@ -12,18 +12,26 @@ foreach(file kvr-appserver.1 kvr-client.1 changelog)
                     OUTPUT_FILE ${kvr_generated}/${file}.gz COMMAND_ERROR_IS_FATAL ANY)
 endforeach()
 
+# What each package carries besides its programs: its manual page, the
+# copyright, the changelog and the lintian overrides.
+function(kvr_package_documents package component)
+    install(FILES ${kvr_generated}/${package}.1.gz DESTINATION share/man/man1
+            COMPONENT ${component})
+    install(FILES ${kvr_packaging}/copyright DESTINATION share/doc/${package}
+            COMPONENT ${component})
+    install(FILES ${kvr_generated}/changelog.gz DESTINATION share/doc/${package}
+            RENAME changelog.Debian.gz COMPONENT ${component})
+    install(FILES ${kvr_packaging}/lintian/${package} DESTINATION share/lintian/overrides
+            COMPONENT ${component})
+endfunction()
+
 # The server. Paths under /etc and /lib are absolute: they do not follow the prefix.
 install(TARGETS kvr-appserver RUNTIME DESTINATION bin COMPONENT server)
 install(FILES ${kvr_packaging}/kvr-appserver.conf DESTINATION /etc/kvr COMPONENT server)
 install(FILES ${kvr_packaging}/kvr-appserver.service DESTINATION /lib/systemd/system
         COMPONENT server)
 install(FILES ${CMAKE_SOURCE_DIR}/data/cfop.csv DESTINATION share/kvr COMPONENT server)
-install(FILES ${kvr_generated}/kvr-appserver.1.gz DESTINATION share/man/man1 COMPONENT server)
-install(FILES ${kvr_packaging}/copyright DESTINATION share/doc/kvr-appserver COMPONENT server)
-install(FILES ${kvr_generated}/changelog.gz DESTINATION share/doc/kvr-appserver
-        RENAME changelog.Debian.gz COMPONENT server)
-install(FILES ${kvr_packaging}/lintian/kvr-appserver DESTINATION share/lintian/overrides
-        COMPONENT server)
+kvr_package_documents(kvr-appserver server)
 
 # The client: the kit is private to it (lib/kvr/kit: a folder of lib/kvr, so
 # that CPack adds no ldconfig call, which does not search there), the module
@@ -37,12 +45,7 @@ install(FILES ${kvr_packaging}/kvr-client.desktop DESTINATION share/applications
         COMPONENT client)
 install(FILES ${kvr_packaging}/kvr-client.svg DESTINATION share/icons/hicolor/scalable/apps
         COMPONENT client)
-install(FILES ${kvr_generated}/kvr-client.1.gz DESTINATION share/man/man1 COMPONENT client)
-install(FILES ${kvr_packaging}/copyright DESTINATION share/doc/kvr-client COMPONENT client)
-install(FILES ${kvr_generated}/changelog.gz DESTINATION share/doc/kvr-client
-        RENAME changelog.Debian.gz COMPONENT client)
-install(FILES ${kvr_packaging}/lintian/kvr-client DESTINATION share/lintian/overrides
-        COMPONENT client)
+kvr_package_documents(kvr-client client)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kvr)
