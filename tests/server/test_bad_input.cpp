@@ -166,7 +166,7 @@ TEST_P(BadInput, RepliesQuoteOnlyAShortPrefixOfHugeValues)
         {"setConsistencia", {strangeField}, RpcError::InvalidParams},
         {"importaConsistencias",
          {QStringLiteral("01"),
-          QJsonDocument::fromJson(R"({"fields":[{"name":"NRLINHA","size":9},)"
+          QJsonDocument::fromJson(R"({"fields":[{"name":"NRLINHA","size":99999},)"
                                   R"({"name":"CDFISCOPER","size":4}],"rows":[[")" +
                                   huge.toUtf8() + R"(","9999"]]})")
               .object()},
