@@ -27,6 +27,7 @@ TEST(RuleSpreadsheet, ReadsWhatSpreadsheetsSaveAndRefusesTheRest)
          "Descrição;CFOP;Outra\n\nx;1102;?\n;;\n y ; 5102 ;\n",
          {"1102|-|x@3", "5102|-|y@5"},
          ""},
+        {"Descri\xe7\xe3o;CFOP\r\nA\x80\xe7\xe3o;1102\r\n", {"1102|-|A€ção@2"}, ""},
         {"", {}, "O arquivo está vazio"},
         {"Código;Nome\n1;2\n", {}, "O arquivo não é uma planilha de consistências"},
         {"CFOP;CST\r\n", {}, "O arquivo não tem consistências: há só a linha de títulos."},

@@ -1,6 +1,7 @@
 #include "CLI/STD/KVR/KVR51400/RuleSpreadsheet.h"
 
 #include <QJsonArray>
+#include <QStringDecoder>
 #include <QStringList>
 
 #include <algorithm>
@@ -94,6 +95,20 @@ QString restored(const QString &field, const QString &value)
     return digits && value.size() < width ? value.rightJustified(width, QLatin1Char('0')) : value;
 }
 
+// UTF-8 as written; a spreadsheet saving "CSV" in the Windows code page
+// writes Windows-1252 (Latin-1 where the system's Qt lacks it).
+QString decoded(const QByteArray &bytes)
+{
+    const QByteArray body =
+        bytes.startsWith(ByteOrderMark) ? bytes.mid(ByteOrderMark.size()) : bytes;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
+    const QString text = utf8(body);
+    if (!utf8.hasError())
+        return text;
+    QStringDecoder windows("windows-1252");
+    return windows.isValid() ? QString(windows(body)) : QString::fromLatin1(body);
+}
+
 } // namespace
 
 const QList<RuleSpreadsheet::Column> &RuleSpreadsheet::Columns()
@@ -147,8 +162,7 @@ QByteArray RuleSpreadsheet::Write(const QList<Rule> &rules, const Describe &desc
 
 bool RuleSpreadsheet::Read(const QByteArray &bytes, QJsonObject &packet, QString &problem)
 {
-    QString text = QString::fromUtf8(
-        bytes.startsWith(ByteOrderMark) ? bytes.mid(ByteOrderMark.size()) : bytes);
+    const QString text = decoded(bytes);
     const QString firstLine = text.section(QLatin1Char('\n'), 0, 0);
     // A spreadsheet saved in another locale may separate with commas or tabs.
     const QChar separator = firstLine.contains(Separator)           ? Separator
