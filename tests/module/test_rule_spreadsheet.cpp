@@ -24,8 +24,8 @@ TEST(RuleSpreadsheet, ReadsWhatSpreadsheetsSaveAndRefusesTheRest)
          ""},
         {"CFOP,CST,Descrição\n510,0,\"b, c\"\n5102,5,\n", {"0510|00|b, c@2", "5102|05|@3"}, ""},
         {"\xEF\xBB\xBF"
-         "Descrição;CFOP;Outra\n\nx;1102;?\n;;\n y ; 5102 ;\n",
-         {"1102|-|x@3", "5102|-|y@5"},
+         "Descrição;CFOP;Outra\n\n'-x;1102;?\n;;\n 'y ; 5102 ;\n",
+         {"1102|-|-x@3", "5102|-|'y@5"},
          ""},
         {"Descri\xe7\xe3o;CFOP\r\nA\x80\xe7\xe3o;1102\r\n", {"1102|-|A€ção@2"}, ""},
         {"", {}, "O arquivo está vazio"},
@@ -104,7 +104,7 @@ TEST_F(SpreadsheetScreen, RulesGoOutAndBackIntoAnEmptyTaxOfTheSameFamily)
 {
     Call("cadAutoInsere", {"50", "70", "75", "1102", "1102", "1", "2", "3", "S", "N", "2", "A"});
     sql("UPDATE consistencia SET idconspredefi = 'N', "
-        "dsconsistencia = 'Venda; \"isenta\" ' || nrseqconsiste");
+        "dsconsistencia = '=Venda; \"isenta\" ' || nrseqconsiste");
     sql("DELETE FROM consistencia WHERE cdimposto = '60'");
     const QMap<QString, QVariantMap> pis = comparable("50");
     ASSERT_GT(pis.size(), 5);
@@ -122,6 +122,7 @@ TEST_F(SpreadsheetScreen, RulesGoOutAndBackIntoAnEmptyTaxOfTheSameFamily)
                                  "Ativo;Cód. Consistência;E/S;E/S (descrição);CFOP;1° Dig. CST;"))
         << bytes.left(100).toStdString();
     EXPECT_TRUE(bytes.contains(";73;73 - Operação de Aquisição a Alíquota Zero;"));
+    EXPECT_TRUE(bytes.contains(";\"'=Venda; \"\"isenta\"\" "));
 
     ChooseTax("60");
     EXPECT_FALSE(screen->sbtExportar->isEnabled()) << "an empty tax has nothing to export";

@@ -11,8 +11,17 @@ namespace {
 const QByteArray ByteOrderMark("\xEF\xBB\xBF");
 const QChar Separator(QLatin1Char(';'));
 
-QString quoted(const QString &value)
+// A text a spreadsheet would take for a formula ("=", "+", "-", "@" first)
+// is written after an apostrophe, which reading takes off again; so is one
+// that starts with an apostrophe itself, so that it comes back whole.
+bool formulaLike(QStringView value)
 {
+    return !value.isEmpty() && QStringView(u"=+-@'").contains(value.front());
+}
+
+QString quoted(const QString &raw)
+{
+    const QString value = formulaLike(raw) ? QLatin1Char('\'') + raw : raw;
     const bool plain = !value.contains(Separator) && !value.contains(QLatin1Char('"')) &&
                        !value.contains(QLatin1Char('\n')) && !value.contains(QLatin1Char('\r')) &&
                        value.trimmed() == value;
@@ -80,6 +89,13 @@ QList<Record> records(const QString &text, QChar separator)
     if (!field.isEmpty() || any)
         endRecord();
     return out;
+}
+
+QString unescaped(const QString &value)
+{
+    return value.startsWith(QLatin1Char('\'')) && formulaLike(QStringView(value).mid(1))
+               ? value.mid(1)
+               : value;
 }
 
 // Spreadsheets read "0510" or "00" as numbers and save them without their
@@ -205,7 +221,7 @@ bool RuleSpreadsheet::Read(const QByteArray &bytes, QJsonObject &packet, QString
         QJsonArray row;
         for (qsizetype f = 0; f < source.size(); ++f)
             row.append(restored(fields.at(f).toObject().value(QStringLiteral("name")).toString(),
-                                record.values.value(source.at(f)).trimmed()));
+                                unescaped(record.values.value(source.at(f)).trimmed())));
         row.append(QString::number(record.line));
         rows.append(row);
     }
