@@ -192,13 +192,30 @@ struct CadAutoInsere
     }
 };
 
+// Rules from a spreadsheet into one tax, all or none.
+struct ImportaConsistencias
+{
+    static QString name() { return QStringLiteral("importaConsistencias"); }
+    using Reply = AffectedReply;
+
+    QString tax;
+    DataPacket rules; // RuleRecord fields, and NRLINHA for the file's line numbers
+
+    static constexpr auto arguments()
+    {
+        using C = ImportaConsistencias;
+        return std::make_tuple(byValue("tax", &C::tax), byValue("rules", &C::rules));
+    }
+};
+
 // The remote data module: its name on the wire and its calls.
 struct ConsisteFiscalContract
 {
     static QString objectName() { return QStringLiteral("kvr51400.rdmConsisteFiscal"); }
 
-    using Calls = std::tuple<GetConsistencias, GetImposto, GetCfop, GetVdCfop, VdCon,
-                             VdConsistencias, SetConsistencia, CadAutoAtualiza, CadAutoInsere>;
+    using Calls =
+        std::tuple<GetConsistencias, GetImposto, GetCfop, GetVdCfop, VdCon, VdConsistencias,
+                   SetConsistencia, CadAutoAtualiza, CadAutoInsere, ImportaConsistencias>;
 
     // Every call as data, in the order above.
     static QList<CallInfo> describeAll();

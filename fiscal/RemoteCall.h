@@ -18,10 +18,18 @@ namespace kvr::fiscal {
 
 // The JSON shape of an argument, told by the member's type.
 enum class ArgType {
-    Text,  // QString: a string
-    Flags, // QList<bool>: an array of `length` booleans
-    Texts, // QStringList: an array of `length` strings
-    Delta, // QJsonObject: a change packet
+    Text,   // QString: a string
+    Flags,  // QList<bool>: an array of `length` booleans
+    Texts,  // QStringList: an array of `length` strings
+    Delta,  // QJsonObject: a change packet
+    Packet, // DataPacket: a data packet of records
+};
+
+// A data packet sent as an argument (rows to import, say): its own type, so
+// that the server reads and names it as a data packet, not as a change packet.
+struct DataPacket
+{
+    QJsonObject packet;
 };
 
 template <typename T> struct ArgTypeOf;
@@ -40,6 +48,10 @@ template <> struct ArgTypeOf<QStringList>
 template <> struct ArgTypeOf<QJsonObject>
 {
     static constexpr ArgType value = ArgType::Delta;
+};
+template <> struct ArgTypeOf<DataPacket>
+{
+    static constexpr ArgType value = ArgType::Packet;
 };
 
 // One positional argument. By reference: the caller sends a variable it owns
@@ -94,6 +106,8 @@ template <typename Call> QVariantList toVariants(const Call &call)
             list.append(value);
         } else if constexpr (std::is_same_v<T, QJsonObject>) {
             list.append(QVariant::fromValue(value));
+        } else if constexpr (std::is_same_v<T, DataPacket>) {
+            list.append(QVariant::fromValue(value.packet));
         } else {
             QVariantList items;
             for (const auto &item : value)

@@ -4,7 +4,9 @@
 #include "platform/HostPort.h"
 #include "platform/TokenFile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 
 using kvr::platform::CommandLine;
@@ -23,7 +25,8 @@ const QCommandLineOption kServer(QStringLiteral("server"),
                                  QStringLiteral("HOST:PORTA"));
 const QCommandLineOption
     kModules(QStringLiteral("modules"),
-             QStringLiteral("pasta dos módulos (padrão: ../modules junto ao programa)"),
+             QStringLiteral("pasta dos módulos (padrão: ../lib/kvr/modules junto ao programa "
+                            "instalado, senão ../modules)"),
              QStringLiteral("PASTA"));
 const QCommandLineOption kOpen(QStringLiteral("open"),
                                QStringLiteral("abre o módulo ao iniciar (pode repetir)"),
@@ -183,4 +186,12 @@ bool ClientOptions::ChooseSecurity(const QSettings &settings, TConnectionSecurit
             *error = fromSetting(*error, kTlsCaFileKey);
     }
     return error->isEmpty();
+}
+
+QString ClientOptions::DefaultModulesDir(const QString &programDir)
+{
+    const QString installed = QDir::cleanPath(programDir + QStringLiteral("/../lib/kvr/modules"));
+    if (QFileInfo(installed).isDir())
+        return installed;
+    return QDir::cleanPath(programDir + QStringLiteral("/../modules"));
 }

@@ -25,6 +25,10 @@ public:
     bool HelpRequested() const { return m_help; }
     QString Error() const { return m_error; }
     static QString Usage();
+    // The modules folder without --modules: PREFIX/lib/kvr/modules of an
+    // installed PREFIX/bin/kvr-client, else ../modules beside the program
+    // (the build tree).
+    static QString DefaultModulesDir(const QString &programDir);
 
     // The server to use: the command line's, which is then remembered as the
     // last one used, else the last one used, else 127.0.0.1:2140.

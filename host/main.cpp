@@ -50,10 +50,9 @@ int main(int argc, char *argv[])
         return 2;
     }
     TConnectionSecurity::SetDefault(security);
-    SetModulesDir(
-        options.ModulesDir().isEmpty()
-            ? QDir::cleanPath(QApplication::applicationDirPath() + QStringLiteral("/../modules"))
-            : options.ModulesDir());
+    SetModulesDir(options.ModulesDir().isEmpty()
+                      ? ClientOptions::DefaultModulesDir(QApplication::applicationDirPath())
+                      : options.ModulesDir());
 
     kvr::platform::QuitOnSignal quitOnSignal;
     int status = 0;

@@ -3,6 +3,7 @@
 #include "platform/CommandLine.h"
 #include "platform/HostPort.h"
 
+#include <QFile>
 #include <QThread>
 
 #include <algorithm>
@@ -25,6 +26,11 @@ const QCommandLineOption
         QStringLiteral("URL"));
 const QCommandLineOption kSeed(QStringLiteral("seed"),
                                QStringLiteral("carrega os dados de referência num banco vazio"));
+const QCommandLineOption
+    kCfopTable(QStringLiteral("cfop-table"),
+               QStringLiteral("tabela de CFOP (CSV CÓDIGO;DESCRIÇÃO) que --seed carrega (padrão: a "
+                              "embutida no programa)"),
+               QStringLiteral("ARQUIVO"));
 const QCommandLineOption
     kMaxMessage(QStringLiteral("max-message"),
                 QStringLiteral("tamanho máximo de uma mensagem (padrão 64 MiB)"),
@@ -70,10 +76,84 @@ const QCommandLineOption kTlsKey(QStringLiteral("tls-key"),
                                  QStringLiteral("chave privada do certificado (PEM)"),
                                  QStringLiteral("ARQUIVO"));
 
+const QCommandLineOption
+    kConfig(QStringLiteral("config"),
+            QStringLiteral("lê as opções do arquivo, uma por linha (OPÇÃO = VALOR, com o nome "
+                           "longo da opção); a linha de comando prevalece"),
+            QStringLiteral("ARQUIVO"));
+const QCommandLineOption
+    kBackup(QStringLiteral("backup"),
+            QStringLiteral("copia o banco SQLite de --db para o arquivo, mesmo com servidores "
+                           "atendendo, e termina"),
+            QStringLiteral("ARQUIVO"));
+const QCommandLineOption
+    kRestore(QStringLiteral("restore"),
+             QStringLiteral("repõe no banco SQLite de --db a cópia do arquivo, com os servidores "
+                            "parados, e termina"),
+             QStringLiteral("ARQUIVO"));
+
+QList<QCommandLineOption> allOptions()
+{
+    return {kListen,         kDb,         kSeed,        kCfopTable,   kMaxMessage,    kDbPool,
+            kMaxConnections, kMaxPending, kIdleTimeout, kLineTimeout, kShutdownGrace, kTokenFile,
+            kTlsCert,        kTlsKey,     kConfig,      kBackup,      kRestore};
+}
+
 CommandLine commandLine()
 {
-    return CommandLine({kListen, kDb, kSeed, kMaxMessage, kDbPool, kMaxConnections, kMaxPending,
-                        kIdleTimeout, kLineTimeout, kShutdownGrace, kTokenFile, kTlsCert, kTlsKey});
+    return CommandLine(allOptions());
+}
+
+// The arguments a configuration file stands for: each "name = value" line
+// becomes --name value (a flag takes true/false), so every option of the
+// command line can be set there without code of its own. They go before the
+// command line's own arguments, whose values therefore win.
+bool configArguments(const QString &path, QStringList &arguments, QString &problem)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        problem = QStringLiteral("Não foi possível ler o arquivo de configuração %1: %2.")
+                      .arg(path, file.errorString());
+        return false;
+    }
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString line = lines.at(i).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        const auto refuse = [&](const QString &why) {
+            problem = QStringLiteral("Arquivo de configuração %1, linha %2: %3")
+                          .arg(path)
+                          .arg(i + 1)
+                          .arg(why);
+            return false;
+        };
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        const QString name = line.left(equals).trimmed();
+        QString value = equals < 0 ? QString() : line.mid(equals + 1).trimmed();
+        if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) &&
+            value.endsWith(QLatin1Char('"')))
+            value = value.mid(1, value.size() - 2);
+        const QList<QCommandLineOption> options = allOptions();
+        const auto option =
+            std::find_if(options.cbegin(), options.cend(), [&](const QCommandLineOption &o) {
+                return o.names().constFirst() == name;
+            });
+        if (option == options.cend() || name == kConfig.names().constFirst())
+            return refuse(QStringLiteral("opção desconhecida \"%1\".").arg(name));
+        if (option->valueName().isEmpty()) {
+            if (value.isEmpty() || value == QLatin1String("true") || value == QLatin1String("sim"))
+                arguments.append(QStringLiteral("--") + name);
+            else if (value != QLatin1String("false") && value != QLatin1String("não"))
+                return refuse(
+                    QStringLiteral("%1 aceita true ou false, não \"%2\".").arg(name, value));
+            continue;
+        }
+        if (equals < 0 || value.isEmpty())
+            return refuse(QStringLiteral("falta o valor de %1 (escreva %1 = VALOR).").arg(name));
+        arguments.append(QStringLiteral("--") + name + QLatin1Char('=') + value);
+    }
+    return true;
 }
 
 // A whole number in [minimum, maximum] for `option`, or a message naming it.
@@ -133,18 +213,31 @@ bool parseListen(const QString &text, ServerOptions &options, QString &problem)
 
 QString ServerOptions::usage()
 {
-    return commandLine().HelpText(
-        QStringLiteral("uso: kvr-appserver [--listen HOST:PORTA] [--db URL] [--seed] "
-                       "[--max-message BYTES] [--db-pool N] [--max-connections N] "
-                       "[--max-pending BYTES] [--idle-timeout SEGUNDOS] [--line-timeout SEGUNDOS] "
-                       "[--shutdown-grace SEGUNDOS] [--token-file ARQUIVO] "
-                       "[--tls-cert ARQUIVO --tls-key ARQUIVO]"));
+    return commandLine().HelpText(QStringLiteral(
+        "uso: kvr-appserver [--listen HOST:PORTA] [--db URL] [--seed [--cfop-table ARQUIVO]] "
+        "[--max-message BYTES] [--db-pool N] [--max-connections N] "
+        "[--max-pending BYTES] [--idle-timeout SEGUNDOS] [--line-timeout SEGUNDOS] "
+        "[--shutdown-grace SEGUNDOS] [--token-file ARQUIVO] "
+        "[--tls-cert ARQUIVO --tls-key ARQUIVO] [--config ARQUIVO] "
+        "[--backup ARQUIVO | --restore ARQUIVO]"));
 }
 
 bool ServerOptions::parse(const QStringList &arguments, ServerOptions &options, QString &problem)
 {
+    QStringList effective = arguments;
+    {
+        CommandLine first = commandLine();
+        if (first.Parse(arguments) == CommandLine::Fault::None && first.Parser().isSet(kConfig) &&
+            !first.HelpRequested()) {
+            options.configFile = first.Parser().value(kConfig);
+            effective = arguments.mid(0, 1);
+            if (!configArguments(options.configFile, effective, problem))
+                return false;
+            effective += arguments.mid(1);
+        }
+    }
     CommandLine line = commandLine();
-    const CommandLine::Fault fault = line.Parse(arguments);
+    const CommandLine::Fault fault = line.Parse(effective);
     options.help = line.HelpRequested();
     switch (fault) {
     case CommandLine::Fault::None:
@@ -158,6 +251,7 @@ bool ServerOptions::parse(const QStringList &arguments, ServerOptions &options, 
     }
     const QCommandLineParser &parser = line.Parser();
     options.seed = parser.isSet(kSeed);
+    options.cfopTable = parser.value(kCfopTable);
     if (parser.isSet(kListen) && !parseListen(parser.value(kListen), options, problem))
         return false;
     if (parser.isSet(kDb)) {
@@ -184,6 +278,12 @@ bool ServerOptions::parse(const QStringList &arguments, ServerOptions &options, 
         !parseInto(parser, kLineTimeout, 1, Day, options.lineTimeoutS, problem) ||
         !parseInto(parser, kShutdownGrace, 0, Day, options.shutdownGraceS, problem))
         return false;
+    options.backupFile = parser.value(kBackup);
+    options.restoreFile = parser.value(kRestore);
+    if (!options.backupFile.isEmpty() && !options.restoreFile.isEmpty()) {
+        problem = QStringLiteral("Informe --backup ou --restore, não os dois.");
+        return false;
+    }
     options.tokenFile = parser.value(kTokenFile);
     options.tlsCert = parser.value(kTlsCert);
     options.tlsKey = parser.value(kTlsKey);

@@ -10,13 +10,15 @@ namespace kvr::server {
 
 // The command line: [--listen HOST:PORT] [--db URL] [--seed] [--max-message BYTES],
 // the limits of serving (pool, connections, memory, timeouts, shutdown), the
-// access token and TLS files, [--help].
+// access token and TLS files, [--config FILE] (any of them as "name = value"
+// lines; the command line wins), [--backup FILE | --restore FILE], [--help].
 struct ServerOptions
 {
     QHostAddress host = QHostAddress::LocalHost;
     quint16 port = 2140;
     DatabaseUrl database;
     bool seed = false;
+    QString cfopTable; // for --seed; "" for the built-in table
     qsizetype maxMessage = 64 * 1024 * 1024;
     int dbPool = defaultDbPool();
     int maxConnections = 1000;
@@ -27,6 +29,9 @@ struct ServerOptions
     QString tokenFile;
     QString tlsCert;
     QString tlsKey;
+    QString configFile;
+    QString backupFile;  // copy the SQLite database there and exit
+    QString restoreFile; // put this copy back into the SQLite database and exit
     bool help = false;
 
     // Returns false with a message for the user when the arguments are wrong;

@@ -2,6 +2,8 @@
 #include "server/common/AppError.h"
 #include "server/common/ServerLog.h"
 #include "server/net/AppServer.h"
+#include "server/operate/DatabaseInUse.h"
+#include "server/operate/SqliteBackup.h"
 #include "server/seed/Seeder.h"
 #include "server/storage/Migrations.h"
 #include "server/storage/Storage.h"
@@ -37,7 +39,7 @@ bool prepareDatabase(const ServerOptions &options)
         std::unique_ptr<Storage> storage = Storage::open(options.database);
         Migrations::apply(*storage);
         if (options.seed) {
-            if (Seeder::seed(*storage) == Seeder::Outcome::AlreadyHasData)
+            if (Seeder::seed(*storage, options.cfopTable) == Seeder::Outcome::AlreadyHasData)
                 say(stderr, QStringLiteral("O banco de dados já contém dados; a carga inicial "
                                            "(--seed) não foi feita."));
             else
@@ -128,6 +130,29 @@ bool serveSettings(const ServerOptions &options, ServeSettings &settings, QStrin
     return true;
 }
 
+// --backup and --restore: one job on the SQLite database, then exit.
+int copyDatabase(const ServerOptions &options)
+{
+    const bool backup = !options.backupFile.isEmpty();
+    if (options.database.kind != DatabaseUrl::Kind::Sqlite) {
+        say(stderr, QStringLiteral("--backup e --restore valem para o banco SQLite; para o "
+                                   "PostgreSQL use pg_dump e pg_restore (veja o README)."));
+        return 2;
+    }
+    QString problem;
+    const bool done =
+        backup ? SqliteBackup::backup(options.database.path, options.backupFile, problem)
+               : SqliteBackup::restore(options.database.path, options.restoreFile, problem);
+    if (!done) {
+        say(stderr, problem);
+        return 1;
+    }
+    say(stdout, backup ? QStringLiteral("Cópia gravada em %1.").arg(options.backupFile)
+                       : QStringLiteral("Banco %1 restaurado de %2.")
+                             .arg(options.database.path, options.restoreFile));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -147,6 +172,14 @@ int main(int argc, char **argv)
         say(stderr, problem);
         say(stderr, ServerOptions::usage());
         return 2;
+    }
+    if (!options.backupFile.isEmpty() || !options.restoreFile.isEmpty())
+        return copyDatabase(options);
+    DatabaseInUse inUse;
+    if (options.database.kind == DatabaseUrl::Kind::Sqlite &&
+        !inUse.take(options.database.path, DatabaseInUse::Mode::Serving, problem)) {
+        say(stderr, problem);
+        return 1;
     }
     ServeSettings settings;
     if (!serveSettings(options, settings, problem)) {

@@ -6,6 +6,7 @@
 #include "server/rdm/Catalog.h"
 #include "server/rdm/RuleDelta.h"
 #include "server/rdm/RuleGenerator.h"
+#include "server/rdm/RuleImport.h"
 #include "server/rdm/RuleRecord.h"
 #include "server/rdm/RuleRepository.h"
 #include "server/rpc/CallReader.h"
@@ -170,6 +171,11 @@ qint64 RdmConsisteFiscal::serve(const fiscal::CadAutoInsere &args)
     rules.insertNumbered(created);
     transaction.commit();
     return created.size();
+}
+
+qint64 RdmConsisteFiscal::serve(const fiscal::ImportaConsistencias &args)
+{
+    return RuleImport(m_storage).run(args.tax, args.rules.packet);
 }
 
 } // namespace kvr::server

@@ -40,6 +40,8 @@ public:
     qint64 serve(const fiscal::SetConsistencia &args);
     qint64 serve(const fiscal::CadAutoAtualiza &args);
     qint64 serve(const fiscal::CadAutoInsere &args);
+    // Beyond the screens' nine: rules imported from a spreadsheet (RuleImport).
+    qint64 serve(const fiscal::ImportaConsistencias &args);
 
 private:
     Storage &m_storage;

@@ -27,6 +27,8 @@ template <typename Call> Call readCall(const QString &method, const QJsonArray &
             value = params.flags(index, arg.length);
         else if constexpr (std::is_same_v<T, QStringList>)
             value = params.texts(index, arg.length);
+        else if constexpr (std::is_same_v<T, fiscal::DataPacket>)
+            value.packet = params.packet(index);
         else
             value = params.object(index);
         ++index;

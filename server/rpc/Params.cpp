@@ -69,4 +69,12 @@ QJsonObject Params::object(int index) const
     return value.toObject();
 }
 
+QJsonObject Params::packet(int index) const
+{
+    const QJsonValue value = m_values.at(index);
+    if (!value.isObject())
+        wrongType(index, QStringLiteral("um pacote de dados (objeto)"));
+    return value.toObject();
+}
+
 } // namespace kvr::server

@@ -18,7 +18,8 @@ public:
     QString text(int index) const;
     QList<bool> flags(int index, int count) const;
     QStringList texts(int index, int count) const;
-    QJsonObject object(int index) const;
+    QJsonObject object(int index) const; // a change packet
+    QJsonObject packet(int index) const; // a data packet
 
 private:
     [[noreturn]] void wrongType(int index, const QString &expected) const;

@@ -9,6 +9,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 // The embedded CFOP table lives in this static library; make sure it is linked in.
 static void initSeedResources()
 {
@@ -113,21 +115,37 @@ void seedCsts(Storage &storage)
     }
 }
 
-void seedCfops(Storage &storage)
+void seedCfops(Storage &storage, const QString &table)
 {
     initSeedResources();
-    QFile file(QStringLiteral(":/kvr/cfop.csv"));
+    QFile file(table.isEmpty() ? QStringLiteral(":/kvr/cfop.csv") : table);
     if (!file.open(QIODevice::ReadOnly))
         throw AppError(protocol::RpcError::Database,
-                       QStringLiteral("Tabela de CFOP embutida não encontrada."));
+                       table.isEmpty()
+                           ? QStringLiteral("Tabela de CFOP embutida não encontrada.")
+                           : QStringLiteral("Não foi possível ler a tabela de CFOP %1: %2.")
+                                 .arg(table, file.errorString()));
     const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
     QList<QPair<QString, QString>> cfops;
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QString line = lines.at(i).trimmed();
         const qsizetype sep = line.indexOf(QLatin1Char(';'));
-        if (sep > 0)
-            cfops.append({line.left(sep), line.mid(sep + 1).left(500)});
+        if (line.isEmpty())
+            continue;
+        const QString code = line.left(sep);
+        if (sep != 4 ||
+            !std::all_of(code.cbegin(), code.cend(), [](QChar c) { return c.isDigit(); }))
+            throw AppError(protocol::RpcError::Database,
+                           QStringLiteral("Tabela de CFOP %1, linha %2: esperado "
+                                          "CÓDIGO;DESCRIÇÃO com o código de 4 dígitos.")
+                               .arg(file.fileName())
+                               .arg(i + 1));
+        cfops.append({code, line.mid(sep + 1).left(500)});
     }
+    if (cfops.isEmpty())
+        throw AppError(
+            protocol::RpcError::Database,
+            QStringLiteral("A tabela de CFOP %1 não tem nenhum CFOP.").arg(file.fileName()));
     // Many rows per statement: one round trip per batch on a remote database.
     constexpr qsizetype Batch = 100;
     for (qsizetype first = 0; first < cfops.size(); first += Batch) {
@@ -168,7 +186,7 @@ void seedRules(Storage &storage)
 
 } // namespace
 
-Seeder::Outcome Seeder::seed(Storage &storage)
+Seeder::Outcome Seeder::seed(Storage &storage, const QString &cfopTable)
 {
     WriteTransaction transaction(storage);
     QSqlQuery &count = storage.prepared(
@@ -181,7 +199,7 @@ Seeder::Outcome Seeder::seed(Storage &storage)
         return Outcome::AlreadyHasData;
     seedTaxes(storage);
     seedCsts(storage);
-    seedCfops(storage);
+    seedCfops(storage, cfopTable);
     seedRules(storage);
     transaction.commit();
     return Outcome::Seeded;

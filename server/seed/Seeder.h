@@ -12,7 +12,9 @@ class Seeder final
 {
 public:
     enum class Outcome { Seeded, AlreadyHasData };
-    static Outcome seed(Storage &storage);
+    // `cfopTable`: a CSV file (header, then CODE;DESCRIPTION lines) instead
+    // of the table built into the program.
+    static Outcome seed(Storage &storage, const QString &cfopTable = QString());
 };
 
 } // namespace kvr::server

@@ -17,7 +17,7 @@ public:
             m_error = QStringLiteral("no temporary folder: ") + m_dir.errorString();
             return false;
         }
-        const QString db = QStringLiteral("sqlite:") + m_dir.filePath(QStringLiteral("kvr.db"));
+        const QString db = QStringLiteral("sqlite:") + DatabasePath();
         if (!m_server.start(db, QStringList{QStringLiteral("--seed")} + extra)) {
             m_error = m_server.errorText();
             return false;
@@ -29,6 +29,8 @@ public:
     int Port() const { return m_server.port(); }
     QString Address() const { return Host() + QLatin1Char(':') + QString::number(Port()); }
     QString Error() const { return m_error; }
+    // The SQLite file, for checks and set-ups the wire cannot make.
+    QString DatabasePath() const { return m_dir.filePath(QStringLiteral("kvr.db")); }
 
 private:
     QTemporaryDir m_dir; // outlives the server that writes into it

@@ -64,6 +64,17 @@ TEST(CommandLine, Parses)
     EXPECT_TRUE(blank.startsWith(QStringLiteral("Código de módulo vazio"))) << blank.toStdString();
 }
 
+// Installed under a prefix the modules are in PREFIX/lib/kvr/modules; in the
+// build tree (no such folder) beside the program's folder.
+TEST(CommandLine, ModulesAreFoundWhereTheProgramIsInstalled)
+{
+    QTemporaryDir root;
+    ASSERT_TRUE(QDir(root.path()).mkpath("usr/lib/kvr/modules"));
+    for (const auto &[program, found] :
+         {std::pair{"usr/bin", "usr/lib/kvr/modules"}, std::pair{"build/bin", "build/modules"}})
+        EXPECT_EQ(ClientOptions::DefaultModulesDir(root.filePath(program)), root.filePath(found));
+}
+
 TEST(Help, IsRequestedWhateverElseIsGiven)
 {
     for (const char *line : {"--help", "-h", "--open X --help", "--help --verbose"})

@@ -166,6 +166,13 @@ TEST_P(BadInput, RepliesQuoteOnlyAShortPrefixOfHugeValues)
         {"setConsistencia", {wideDelta}, RpcError::Conflict},
         {"setConsistencia", {strangeOp}, RpcError::InvalidParams},
         {"setConsistencia", {strangeField}, RpcError::InvalidParams},
+        {"importaConsistencias",
+         {QStringLiteral("01"),
+          QJsonDocument::fromJson(R"({"fields":[{"name":"NRLINHA","size":99999},)"
+                                  R"({"name":"CDFISCOPER","size":4}],"rows":[[")" +
+                                  huge.toUtf8() + R"(","9999"]]})")
+              .object()},
+         RpcError::Validation},
         {"nada", {}, RpcError::MethodNotFound},
     };
     for (const auto &c : cases) {
@@ -240,7 +247,8 @@ TEST_P(BadInput, EveryCallOfTheContractIsServedWithItsArgumentsChecked)
                                      {QStringLiteral("vdConsistencias"), 6},
                                      {QStringLiteral("setConsistencia"), 1},
                                      {QStringLiteral("cadAutoAtualiza"), 6},
-                                     {QStringLiteral("cadAutoInsere"), 12}};
+                                     {QStringLiteral("cadAutoInsere"), 12},
+                                     {QStringLiteral("importaConsistencias"), 2}};
     const QList<kvr::fiscal::CallInfo> calls = kvr::fiscal::ConsisteFiscalContract::describeAll();
     QMap<QString, int> declared;
     for (const kvr::fiscal::CallInfo &c : calls)
@@ -281,6 +289,11 @@ TEST_P(BadInput, EveryCallOfTheContractIsServedWithItsArgumentsChecked)
             case ArgType::Delta:
                 good.append(delta({}));
                 wrongs.append({QStringLiteral("delta"), QJsonArray()});
+                break;
+            case ArgType::Packet:
+                good.append(QJsonObject{{QStringLiteral("fields"), QJsonArray()},
+                                        {QStringLiteral("rows"), QJsonArray()}});
+                wrongs.append({QStringLiteral("pacote"), QJsonArray()});
                 break;
             }
         }

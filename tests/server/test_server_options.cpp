@@ -1,5 +1,7 @@
 #include "server/ServerOptions.h"
 
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 using kvr::server::DatabaseUrl;
@@ -132,8 +134,53 @@ TEST(ServerOptions, UsageListsEveryOption)
          {"--listen HOST:PORTA", "--db URL", "--seed", "--max-message BYTES", "--db-pool N",
           "--max-connections N", "--max-pending BYTES", "--idle-timeout SEGUNDOS",
           "--line-timeout SEGUNDOS", "--shutdown-grace SEGUNDOS", "--token-file ARQUIVO",
-          "--tls-cert ARQUIVO", "--tls-key ARQUIVO", "--help"})
+          "--tls-cert ARQUIVO", "--tls-key ARQUIVO", "--config ARQUIVO", "--backup ARQUIVO",
+          "--cfop-table ARQUIVO", "--restore ARQUIVO", "--help"})
         EXPECT_TRUE(usage.contains(QString::fromUtf8(option))) << option;
+}
+
+// A configuration file sets any option by its long name; the command line
+// wins. `outcome` is "LISTEN POOL SEED DB" of the options, or the problem's end.
+TEST(ServerOptions, ConfigFileSetsOptionsAndTheCommandLineWins)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("kvr.conf"));
+    const struct
+    {
+        const char *config; // nullptr: no file
+        const char *arguments;
+        const char *outcome;
+    } cases[] = {
+        {"# comentário\n\nlisten = 0.0.0.0:2150\ndb-pool=5\nseed = true\ndb=sqlite:/a", "",
+         "0.0.0.0:2150 5 1 /a"},
+        {"listen = 0.0.0.0:2150\ndb-pool = 5\nseed = false\ndb = sqlite:/a\n", "--db-pool 7",
+         "0.0.0.0:2150 7 0 /a"},
+        {"db = \"sqlite:/com espaço.db\"\nseed\ndb-pool = 3\n", "--listen 127.0.0.1:1",
+         "127.0.0.1:1 3 1 /com espaço.db"},
+        {"\nconfig = outro.conf\n", "", "linha 2: opção desconhecida \"config\"."},
+        {"db-pool\n", "", "linha 1: falta o valor de db-pool (escreva db-pool = VALOR)."},
+        {"seed = talvez\n", "", "linha 1: seed aceita true ou false, não \"talvez\"."},
+        {"db-pool = 0\n", "",
+         "Valor inválido para --db-pool: 0 (use um número inteiro de 1 a 1000)."},
+        {nullptr, "", "kvr.conf: No such file or directory."},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.outcome);
+        QFile out(file);
+        out.remove();
+        ASSERT_TRUE(!c.config || (out.open(QIODevice::WriteOnly) && out.write(c.config) > 0));
+        out.close();
+        ServerOptions o;
+        QString problem;
+        if (parse(QStringLiteral("--config ") + file + ' ' + c.arguments, o, problem))
+            problem = QStringLiteral("%1:%2 %3 %4 %5")
+                          .arg(o.host.toString())
+                          .arg(o.port)
+                          .arg(o.dbPool)
+                          .arg(int(o.seed))
+                          .arg(o.database.path);
+        EXPECT_TRUE(problem.endsWith(QString::fromUtf8(c.outcome))) << problem.toStdString();
+    }
 }
 
 TEST(DatabaseUrl, PostgresUrlsAreReadAndBadOnesRefused)

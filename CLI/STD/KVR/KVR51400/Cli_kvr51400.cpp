@@ -6,6 +6,7 @@
 #include "CLI/STD/KVR/KVR51400/MessageTables.h"
 #include "CLI/STD/KVR/KVR51400/RdmConsisteFiscal.h"
 #include "CLI/STD/KVR/KVR51400/RuleRecords.h"
+#include "CLI/STD/KVR/KVR51400/RuleSpreadsheetTransfer.h"
 #include "CLI/STD/KVR/KVR51400/ServerCalls.h"
 #include "kit/core/Consiste.h"
 #include "kit/core/Guarded.h"
@@ -112,6 +113,30 @@ TfrmConsisteFiscal::TfrmConsisteFiscal(QWidget *parent)
     sbtAutomatico->OnClick = [this](QObject *sender) { sbtAutomaticoClick(sender); };
     sbtAjuda->move(269, sbtAjuda->y());
     sbtFechar->move(305, sbtFechar->y());
+    sbtExportar = new TButtonFlat(panMenu);
+    sbtExportar->setObjectName(QStringLiteral("sbtExportar"));
+    sbtExportar->SetHint(QStringLiteral("Exportar para planilha"));
+    sbtExportar->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
+    sbtExportar->move(341, sbtAjuda->y());
+    sbtExportar->OnClick = [this](QObject *sender) { sbtExportarClick(sender); };
+    sbtImportar = new TButtonFlat(panMenu);
+    sbtImportar->setObjectName(QStringLiteral("sbtImportar"));
+    sbtImportar->SetHint(QStringLiteral("Importar de planilha"));
+    sbtImportar->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
+    sbtImportar->move(366, sbtAjuda->y());
+    sbtImportar->OnClick = [this](QObject *sender) { sbtImportarClick(sender); };
+    // The base form's record menu holds mnuAlterar.
+    auto *records = qobject_cast<QMenu *>(mnuAlterar->parent());
+    Q_ASSERT(records);
+    records->addSeparator();
+    mnuExportar = records->addAction(QStringLiteral("E&xportar para planilha..."), this, [this]() {
+        kvrGuard([this]() { sbtExportarClick(sbtExportar); });
+    });
+    mnuExportar->setObjectName(QStringLiteral("mnuExportar"));
+    mnuImportar = records->addAction(QStringLiteral("I&mportar de planilha..."), this, [this]() {
+        kvrGuard([this]() { sbtImportarClick(sbtImportar); });
+    });
+    mnuImportar->setObjectName(QStringLiteral("mnuImportar"));
 
     createRecords();
     createTaxPanel();
@@ -464,6 +489,11 @@ void TfrmConsisteFiscal::habilitaBotao()
                              browse || pgcPadrao->currentWidget() == tshBloqueados);
     dbcLancamentoBloq->setEnabled(editing);
     dbcAprovacaoBloq->setEnabled(editing);
+    // Out needs rules loaded (the admitted ones count); in, a tax chosen.
+    sbtExportar->setEnabled(browse && cdsConsistencias->TotalRecordCount() > 0);
+    sbtImportar->setEnabled(browse);
+    mnuExportar->setEnabled(sbtExportar->isEnabled());
+    mnuImportar->setEnabled(sbtImportar->isEnabled());
 }
 
 void TfrmConsisteFiscal::dtsPadraoStateChange()
@@ -727,6 +757,18 @@ void TfrmConsisteFiscal::sbtAutomaticoClick(QObject *Sender)
 {
     Q_UNUSED(Sender)
     criaCadAuto();
+}
+
+void TfrmConsisteFiscal::sbtExportarClick(QObject *Sender)
+{
+    Q_UNUSED(Sender)
+    RuleSpreadsheetTransfer::Export(this);
+}
+
+void TfrmConsisteFiscal::sbtImportarClick(QObject *Sender)
+{
+    Q_UNUSED(Sender)
+    RuleSpreadsheetTransfer::Import(this);
 }
 
 void TfrmConsisteFiscal::btnCadFiscalClick(QObject *Sender)

@@ -50,6 +50,11 @@ public:
     TMessages *msgCST;
     TNetConnection *netConsistencia;
     QMenu *pmnOpcaoCadFiscal;
+    // The rules of the tax out to a spreadsheet and back.
+    TButtonFlat *sbtExportar;
+    TButtonFlat *sbtImportar;
+    QAction *mnuExportar;
+    QAction *mnuImportar;
     QAction *mnuOpcaoAliqCSTImp;
     QAction *mnuOpcaoDadosFiscCSTImposto;
 
@@ -105,6 +110,8 @@ public:
     void btnCadFiscalClick(QObject *Sender);
     void mnuOpcaoAliqCSTImpClick();
     void mnuOpcaoDadosFiscCSTImpostoClick();
+    void sbtExportarClick(QObject *Sender);
+    void sbtImportarClick(QObject *Sender);
 
     void FormActivate() override;
     void dtsPadraoStateChange() override;

@@ -5,15 +5,28 @@
 
 namespace fiscal = kvr::fiscal;
 
-template <typename Call> typename Call::Reply::Value RdmConsisteFiscal::call(const Call &args) const
+template <typename Call> QVariant RdmConsisteFiscal::send(const Call &args) const
 {
     if (!m_connection)
         MensErro(QStringLiteral("A tela de Consistências Fiscais não está aberta: não há conexão "
                                 "com o servidor de aplicação."),
                  true);
-    return Call::Reply::decode(CheckResultServ(
-        m_connection->AppServer().Call(Call::name(), fiscal::toVariants(args)), true, 0));
+    return m_connection->AppServer().Call(Call::name(), fiscal::toVariants(args));
 }
+
+template <typename Call>
+typename Call::Reply::Value RdmConsisteFiscal::Decode(const QVariant &reply)
+{
+    return Call::Reply::decode(CheckResultServ(reply, true, 0));
+}
+
+template <typename Call> typename Call::Reply::Value RdmConsisteFiscal::call(const Call &args) const
+{
+    return Decode<Call>(send(args));
+}
+
+template QVariant RdmConsisteFiscal::send(const fiscal::ImportaConsistencias &) const;
+template qint64 RdmConsisteFiscal::Decode<fiscal::ImportaConsistencias>(const QVariant &);
 
 QVariant RdmConsisteFiscal::getConsistencias(const QString &tax) const
 {

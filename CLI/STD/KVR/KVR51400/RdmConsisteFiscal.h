@@ -30,6 +30,12 @@ public:
     qint64 cadAutoAtualiza(const kvr::fiscal::CadAutoAtualiza &update) const;
     qint64 cadAutoInsere(const kvr::fiscal::CadAutoInsere &insert) const;
 
+    // The reply as it came, a failure included, for a screen that looks at a
+    // refusal before CheckResultServ reports it (the import lists every
+    // refused line); Decode then reads it.
+    template <typename Call> QVariant send(const Call &args) const;
+    template <typename Call> static typename Call::Reply::Value Decode(const QVariant &reply);
+
 private:
     template <typename Call> typename Call::Reply::Value call(const Call &args) const;
 
