@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev
           qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libgl-dev
-          libsimdjson-dev libsqlite3-dev
+          libsimdjson-dev libsqlite3-dev libsodium-dev
           postgresql xvfb xauth
           clang libclang-rt-14-dev llvm-14) # the fuzz targets (scripts/fuzz.sh)
 missing=()

@@ -70,10 +70,34 @@ const QCommandLineOption kTlsKey(QStringLiteral("tls-key"),
                                  QStringLiteral("chave privada do certificado (PEM)"),
                                  QStringLiteral("ARQUIVO"));
 
+// Accounts, login and the history of changes.
+const QCommandLineOption kLogin(QStringLiteral("login"),
+                                QStringLiteral("cada conexão começa por kvr.login com usuário e "
+                                               "senha (ou kvr.auth com o token, se houver)"));
+const QCommandLineOption
+    kAuthTimeout(QStringLiteral("auth-timeout"),
+                 QStringLiteral("encerra a conexão que não se autenticou neste prazo (padrão 10)"),
+                 QStringLiteral("SEGUNDOS"));
+const QCommandLineOption
+    kNoHistory(QStringLiteral("no-history"),
+               QStringLiteral("não grava o histórico de alterações (só para medir o seu custo; "
+                              "não combina com --login)"));
+const QCommandLineOption
+    kAddUser(QStringLiteral("add-user"),
+             QStringLiteral("cria o usuário no banco (senha lida do terminal ou da entrada "
+                            "padrão) e termina"),
+             QStringLiteral("NOME"));
+const QCommandLineOption kRemoveUser(QStringLiteral("remove-user"),
+                                     QStringLiteral("remove o usuário do banco e termina"),
+                                     QStringLiteral("NOME"));
+const QCommandLineOption kListUsers(QStringLiteral("list-users"),
+                                    QStringLiteral("lista os usuários do banco e termina"));
+
 CommandLine commandLine()
 {
     return CommandLine({kListen, kDb, kSeed, kMaxMessage, kDbPool, kMaxConnections, kMaxPending,
-                        kIdleTimeout, kLineTimeout, kShutdownGrace, kTokenFile, kTlsCert, kTlsKey});
+                        kIdleTimeout, kLineTimeout, kShutdownGrace, kTokenFile, kTlsCert, kTlsKey,
+                        kLogin, kAuthTimeout, kNoHistory, kAddUser, kRemoveUser, kListUsers});
 }
 
 // A whole number in [minimum, maximum] for `option`, or a message naming it.
@@ -108,6 +132,29 @@ bool parseInto(const QCommandLineParser &parser, const QCommandLineOption &optio
     return true;
 }
 
+bool parseAccounts(const QCommandLineParser &parser, ServerOptions &options, QString &problem)
+{
+    options.login = parser.isSet(kLogin);
+    options.history = !parser.isSet(kNoHistory);
+    options.addUser = parser.value(kAddUser);
+    options.removeUser = parser.value(kRemoveUser);
+    options.listUsers = parser.isSet(kListUsers);
+    if (!parseInto(parser, kAuthTimeout, 1, 3600, options.authTimeoutS, problem))
+        return false;
+    if (options.login && !options.history) {
+        problem = QStringLiteral("--login e --no-history não combinam: com login, toda alteração "
+                                 "fica no histórico.");
+        return false;
+    }
+    const int commands =
+        int(parser.isSet(kAddUser)) + int(parser.isSet(kRemoveUser)) + int(options.listUsers);
+    if (commands > 1) {
+        problem = QStringLiteral("Use só uma de --add-user, --remove-user e --list-users por vez.");
+        return false;
+    }
+    return true;
+}
+
 bool parseListen(const QString &text, ServerOptions &options, QString &problem)
 {
     const auto address = platform::ParseHostPort(text, 0);
@@ -138,7 +185,9 @@ QString ServerOptions::usage()
                        "[--max-message BYTES] [--db-pool N] [--max-connections N] "
                        "[--max-pending BYTES] [--idle-timeout SEGUNDOS] [--line-timeout SEGUNDOS] "
                        "[--shutdown-grace SEGUNDOS] [--token-file ARQUIVO] "
-                       "[--tls-cert ARQUIVO --tls-key ARQUIVO]"));
+                       "[--tls-cert ARQUIVO --tls-key ARQUIVO] [--login] "
+                       "[--auth-timeout SEGUNDOS] [--no-history] "
+                       "[--add-user NOME | --remove-user NOME | --list-users]"));
 }
 
 bool ServerOptions::parse(const QStringList &arguments, ServerOptions &options, QString &problem)
@@ -183,6 +232,8 @@ bool ServerOptions::parse(const QStringList &arguments, ServerOptions &options, 
         !parseInto(parser, kIdleTimeout, 1, Day, options.idleTimeoutS, problem) ||
         !parseInto(parser, kLineTimeout, 1, Day, options.lineTimeoutS, problem) ||
         !parseInto(parser, kShutdownGrace, 0, Day, options.shutdownGraceS, problem))
+        return false;
+    if (!parseAccounts(parser, options, problem))
         return false;
     options.tokenFile = parser.value(kTokenFile);
     options.tlsCert = parser.value(kTlsCert);

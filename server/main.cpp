@@ -1,4 +1,5 @@
 #include "server/ServerOptions.h"
+#include "server/auth/AccountCommands.h"
 #include "server/common/AppError.h"
 #include "server/common/ServerLog.h"
 #include "server/net/AppServer.h"
@@ -117,6 +118,9 @@ bool serveSettings(const ServerOptions &options, ServeSettings &settings, QStrin
     settings.maxPending = options.maxPending;
     settings.idleTimeoutMs = options.idleTimeoutS * 1000;
     settings.lineTimeoutMs = options.lineTimeoutS * 1000;
+    settings.login = options.login;
+    settings.history = options.history;
+    settings.authTimeoutMs = options.authTimeoutS * 1000;
     if (!options.tokenFile.isEmpty() && !loadToken(options.tokenFile, settings.token, problem))
         return false;
     if (!options.tlsCert.isEmpty()) {
@@ -148,6 +152,12 @@ int main(int argc, char **argv)
         say(stderr, ServerOptions::usage());
         return 2;
     }
+    if (!options.addUser.isEmpty())
+        return AccountCommands::addUser(options.database, options.addUser);
+    if (!options.removeUser.isEmpty())
+        return AccountCommands::removeUser(options.database, options.removeUser);
+    if (options.listUsers)
+        return AccountCommands::listUsers(options.database);
     ServeSettings settings;
     if (!serveSettings(options, settings, problem)) {
         say(stderr, problem);

@@ -1,10 +1,13 @@
 #include "server/net/Connection.h"
 
+#include "protocol/Access.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/LineFramer.h"
+#include "server/auth/CallContext.h"
 #include "server/common/ServerLog.h"
 #include "server/net/AppServer.h"
 
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QSslSocket>
 #include <QTimer>
@@ -13,6 +16,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace kvr::server {
 
@@ -22,9 +26,20 @@ namespace {
 constexpr qint64 ReadChunk = 64 * 1024;
 // After the last reply, how long to wait for the peer to close.
 constexpr int DrainMs = 2000;
-const QString AuthMethod = QStringLiteral("kvr.auth");
-// Longest request worth parsing on the I/O thread to look for kvr.auth.
+// Longest first request (beyond the token's length) a connection that must
+// authenticate may send: it is parsed on the I/O thread.
 constexpr qsizetype AuthLineMax = 4096;
+// The user a connection admitted by the access token acts as where logins
+// are required; no account can have this name.
+const QString TokenUser = QStringLiteral("(token)");
+
+// The peer's address as people write it (an IPv4 client without "::ffff:").
+QString addressText(const QHostAddress &address)
+{
+    bool v4 = false;
+    const quint32 ip = address.toIPv4Address(&v4);
+    return v4 ? QHostAddress(ip).toString() : address.toString();
+}
 
 // Takes as long whatever the first differing byte, so the time of a refusal
 // tells nothing of the token.
@@ -59,6 +74,12 @@ void Connection::start()
     m_idleTimer->setInterval(settings.idleTimeoutMs);
     m_lineTimer->setInterval(settings.lineTimeoutMs);
     m_drainTimer->setInterval(DrainMs);
+    if (!settings.token.isEmpty() || settings.login) {
+        m_authTimer = new QTimer(this);
+        m_authTimer->setSingleShot(true);
+        m_authTimer->setInterval(settings.authTimeoutMs);
+        connect(m_authTimer, &QTimer::timeout, this, &Connection::authTimedOut);
+    }
     connect(m_idleTimer, &QTimer::timeout, this, [this] {
         qCDebug(lcCalls) << "closing a connection idle for" << m_idleTimer->interval() << "ms";
         closeGently();
@@ -92,6 +113,9 @@ void Connection::start()
         deleteLater();
         return;
     }
+    m_peer = addressText(m_socket->peerAddress());
+    if (m_authTimer && !m_refused)
+        m_authTimer->start();
     connect(m_socket, &QTcpSocket::readyRead, this, &Connection::serve);
     connect(m_socket, &QTcpSocket::bytesWritten, this, &Connection::written);
     connect(m_socket, &QTcpSocket::disconnected, this, &Connection::ended);
@@ -214,48 +238,140 @@ void Connection::takeLine(qsizetype newline)
 void Connection::handle(const QByteArray &line)
 {
     const ServeSettings &settings = m_server.settings();
-    const bool mustAuthenticate = !settings.token.isEmpty() && !m_authenticated;
-    protocol::RpcRequest request;
-    protocol::RpcFault fault;
-    const bool isAuth = line.size() <= AuthLineMax + settings.token.size() &&
-                        (mustAuthenticate || line.contains("kvr.auth")) &&
-                        protocol::parseRequest(line, request, fault) &&
-                        request.method == AuthMethod;
-    if (isAuth || mustAuthenticate) {
+    const bool mustAuthenticate = (!settings.token.isEmpty() || settings.login) && !m_authenticated;
+    const qsizetype firstLineMax = AuthLineMax + settings.token.size();
+    if (mustAuthenticate && line.size() > firstLineMax) {
         release(m_inCall);
         m_inCall = 0;
-        if (!isAuth) {
-            send(protocol::encodeErrorFor(request, protocol::RpcError::AccessDenied,
-                                          QStringLiteral("Autenticação necessária: a primeira "
-                                                         "chamada deve ser kvr.auth; a conexão "
-                                                         "será encerrada.")),
-                 true);
-            return;
-        }
-        if (!settings.token.isEmpty()) {
-            const QJsonArray &params = request.params;
-            const QByteArray given = params.size() == 1 && params.at(0).isString()
-                                         ? params.at(0).toString().toUtf8()
-                                         : QByteArray();
-            if (!sameSecret(given, settings.token)) {
-                qint64 held = 0;
-                if (m_warnings.allow(held))
-                    qCWarning(lcServer) << "wrong access token; closing connection";
-                send(protocol::encodeErrorFor(request, protocol::RpcError::AccessDenied,
-                                              QStringLiteral("Token de acesso inválido; a "
-                                                             "conexão será encerrada.")),
-                     true);
-                return;
-            }
-            m_authenticated = true;
-        }
-        send(protocol::encodeResultFor(request, QByteArrayLiteral(R"({"authenticated":true})")));
+        m_server.throttle().failed(m_peer, "first request (too long)");
+        answerAttempt(protocol::encodeError(QJsonValue(), protocol::RpcError::AccessDenied,
+                                            QStringLiteral("A primeira mensagem tem %1 bytes; "
+                                                           "antes da autenticação o limite é "
+                                                           "de %2 bytes. A conexão será "
+                                                           "encerrada.")
+                                                .arg(line.size())
+                                                .arg(firstLineMax)),
+                      true);
+        return;
+    }
+    protocol::RpcRequest request;
+    protocol::RpcFault fault;
+    const bool parsed = line.size() <= firstLineMax &&
+                        (mustAuthenticate || line.contains("kvr.auth") ||
+                         (settings.login && line.contains("kvr.login"))) &&
+                        protocol::parseRequest(line, request, fault);
+    if (parsed && settings.login && request.method == protocol::access::loginMethod()) {
+        login(line);
+        return;
+    }
+    if ((parsed && request.method == protocol::access::authMethod()) || mustAuthenticate) {
+        release(m_inCall);
+        m_inCall = 0;
+        authenticate(request);
         return;
     }
     m_callRunning = true;
     updateTimers();
-    m_server.pool().submit(line, m_warnings, this,
+    m_server.pool().submit(line, CallContext{m_user, m_peer}, m_warnings, this,
                            [this](const QByteArray &reply) { callDone(reply); });
+}
+
+// kvr.auth, or whatever else came first on a connection that must authenticate.
+void Connection::authenticate(const protocol::RpcRequest &request)
+{
+    const ServeSettings &settings = m_server.settings();
+    // Here only on a connection that must authenticate, or for kvr.auth.
+    if (request.method != protocol::access::authMethod() ||
+        (settings.token.isEmpty() && settings.login && !m_authenticated)) {
+        const QString text =
+            settings.login ? protocol::access::loginRequired() : protocol::access::tokenRequired();
+        m_server.throttle().failed(m_peer, "first request (not an authentication)");
+        answerAttempt(protocol::encodeErrorFor(request, protocol::RpcError::AccessDenied, text),
+                      true);
+        return;
+    }
+    if (!settings.token.isEmpty()) {
+        const QJsonArray &params = request.params;
+        const QByteArray given = params.size() == 1 && params.at(0).isString()
+                                     ? params.at(0).toString().toUtf8()
+                                     : QByteArray();
+        if (!sameSecret(given, settings.token)) {
+            m_server.throttle().failed(m_peer, "access token");
+            answerAttempt(protocol::encodeErrorFor(request, protocol::RpcError::AccessDenied,
+                                                   protocol::access::wrongToken()),
+                          true);
+            return;
+        }
+        if (settings.login && !m_authenticated)
+            m_user = TokenUser;
+        m_authenticated = true;
+        if (m_authTimer)
+            m_authTimer->stop();
+    }
+    answerAttempt(
+        protocol::encodeResultFor(request, QByteArrayLiteral(R"({"authenticated":true})")), false);
+}
+
+void Connection::login(const QByteArray &line)
+{
+    m_loggingIn = true;
+    m_callRunning = true;
+    updateTimers();
+    m_server.pool().submit(line, CallContext{m_user, m_peer}, m_warnings, this,
+                           [this](const QByteArray &reply) { callDone(reply); });
+}
+
+void Connection::loginDone(const QByteArray &reply)
+{
+    protocol::RpcResponse response;
+    QString problem;
+    const bool ok = protocol::parseResponse(reply, response, problem) && response.ok;
+    if (ok) {
+        m_authenticated = true;
+        m_user = response.result.toObject().value(QStringLiteral("user")).toString();
+        if (m_authTimer)
+            m_authTimer->stop();
+    } else {
+        m_server.throttle().failed(m_peer, "login");
+    }
+    answerAttempt(reply, !ok);
+}
+
+// Answers an authentication attempt, as late as guessing from this address
+// has earned.
+void Connection::answerAttempt(const QByteArray &json, bool thenClose)
+{
+    const qint64 delay = m_server.throttle().delayMs(m_peer);
+    if (delay <= 0) {
+        send(json, thenClose);
+        return;
+    }
+    m_replying = true;
+    m_closeAfterReply = m_closeAfterReply || thenClose;
+    updateTimers();
+    QTimer::singleShot(std::chrono::milliseconds(delay), this, [this, json] {
+        if (!m_gone && !m_closing)
+            send(json);
+    });
+}
+
+void Connection::authTimedOut()
+{
+    if (m_authenticated || m_callRunning || m_replying || m_closing || m_gone)
+        return;
+    if (!m_ready) {
+        m_socket->abort();
+        ended();
+        return;
+    }
+    release(static_cast<qint64>(m_buffer.size()));
+    m_buffer = QByteArray();
+    m_scanned = 0;
+    send(protocol::encodeError(QJsonValue(), protocol::RpcError::AccessDenied,
+                               QStringLiteral("A autenticação não foi feita em %1 s; a conexão "
+                                              "será encerrada.")
+                                   .arg(m_authTimer->interval() / 1000)),
+         true);
 }
 
 void Connection::callDone(const QByteArray &reply)
@@ -265,6 +381,10 @@ void Connection::callDone(const QByteArray &reply)
     m_inCall = 0;
     if (m_gone) {
         deleteLater();
+        return;
+    }
+    if (std::exchange(m_loggingIn, false)) {
+        loginDone(reply);
         return;
     }
     send(reply);

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QString>
 
 class QTcpSocket;
 class QTimer;
@@ -38,7 +39,11 @@ private:
     void readInput();
     void takeLine(qsizetype newline);
     void handle(const QByteArray &line);
-    bool answerAuth(const QByteArray &line);
+    void authenticate(const protocol::RpcRequest &request);
+    void login(const QByteArray &line);
+    void loginDone(const QByteArray &reply);
+    void answerAttempt(const QByteArray &json, bool thenClose);
+    void authTimedOut();
     void callDone(const QByteArray &reply);
     void send(const QByteArray &json, bool thenClose = false);
     void refuseAndClose(const QString &message);
@@ -61,6 +66,7 @@ private:
     QTimer *m_idleTimer = nullptr;
     QTimer *m_lineTimer = nullptr;
     QTimer *m_drainTimer = nullptr;
+    QTimer *m_authTimer = nullptr;
     WarningLimiter m_warnings;
     bool m_ready = false;
     bool m_callRunning = false;
@@ -70,6 +76,9 @@ private:
     bool m_stopping = false;
     bool m_gone = false;
     bool m_authenticated = false;
+    bool m_loggingIn = false;
+    QString m_user; // who logged in, for the history
+    QString m_peer; // the client's address
 };
 
 } // namespace kvr::server

@@ -109,4 +109,12 @@ CadAutoInsereArgs CadAutoInsereArgs::read(const Params &params)
     return args;
 }
 
+GetHistoricoArgs GetHistoricoArgs::read(const Params &params)
+{
+    GetHistoricoArgs args;
+    args.tax = params.text(0);
+    args.number = params.text(1);
+    return args;
+}
+
 } // namespace kvr::server

@@ -132,4 +132,14 @@ struct CadAutoInsereArgs
     QString blocked;
 };
 
+struct GetHistoricoArgs
+{
+    static QString method() { return QStringLiteral("getHistorico"); }
+    static constexpr int Count = 2;
+    static GetHistoricoArgs read(const Params &params);
+
+    QString tax;
+    QString number; // "" for every rule of the tax
+};
+
 } // namespace kvr::server

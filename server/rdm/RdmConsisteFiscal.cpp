@@ -1,6 +1,7 @@
 #include "server/rdm/RdmConsisteFiscal.h"
 
 #include "protocol/DataPacket.h"
+#include "server/rdm/AuditTrail.h"
 #include "server/rdm/Catalog.h"
 #include "server/rdm/RuleDelta.h"
 #include "server/rdm/RuleGenerator.h"
@@ -53,6 +54,7 @@ void RdmConsisteFiscal::bind(Dispatcher &dispatcher)
     bindCall(dispatcher, this, &RdmConsisteFiscal::setConsistencia);
     bindCall(dispatcher, this, &RdmConsisteFiscal::cadAutoAtualiza);
     bindCall(dispatcher, this, &RdmConsisteFiscal::cadAutoInsere);
+    bindCall(dispatcher, this, &RdmConsisteFiscal::getHistorico);
 }
 
 QByteArray RdmConsisteFiscal::getConsistencias(const GetConsistenciasArgs &args)
@@ -109,12 +111,15 @@ QByteArray RdmConsisteFiscal::setConsistencia(const SetConsistenciaArgs &args)
     Catalog catalog(m_storage);
     RuleValidator validator(catalog);
     RuleRepository rules(m_storage);
+    AuditTrail history(m_storage, SetConsistenciaArgs::method());
     WriteTransaction transaction(m_storage);
     for (const RuleChange &change : changes) {
         const QString &number = change.old.at(R::NRSEQCONSISTE);
-        RuleValidator::checkUnchanged(change.old, rules.find(number));
+        const std::optional<QStringList> stored = rules.find(number);
+        RuleValidator::checkUnchanged(change.old, stored);
         if (change.remove) {
             rules.remove(number);
+            history.removed(*stored);
             continue;
         }
         QStringList row = change.row;
@@ -124,7 +129,9 @@ QByteArray RdmConsisteFiscal::setConsistencia(const SetConsistenciaArgs &args)
             rules.duplicateOf(row.at(R::CDIMPOSTO), row.at(R::CDFISCOPER), row.at(R::CDSITUTRIB),
                               row.at(R::CDFISCAL), row.at(R::IDBLOQADMI), number));
         rules.update(row);
+        history.changed(*stored, row);
     }
+    history.write();
     transaction.commit();
     return affected(changes.size());
 }
@@ -138,6 +145,7 @@ QByteArray RdmConsisteFiscal::cadAutoAtualiza(const CadAutoAtualizaArgs &args)
     validator.checkChanges(info, args);
 
     RuleRepository rules(m_storage);
+    AuditTrail history(m_storage, CadAutoAtualizaArgs::method());
     WriteTransaction transaction(m_storage);
     QList<QStringList> picked;
     if (args.byRange()) {
@@ -150,10 +158,11 @@ QByteArray RdmConsisteFiscal::cadAutoAtualiza(const CadAutoAtualizaArgs &args)
         }
     }
     qint64 count = 0;
-    for (QStringList row : picked) {
+    for (const QStringList &before : std::as_const(picked)) {
         // Predefined rules are left as they are.
-        if (row.at(R::IDCONSPREDEFI) != QLatin1String("N"))
+        if (before.at(R::IDCONSPREDEFI) != QLatin1String("N"))
             continue;
+        QStringList row = before;
         args.applyTo(row);
         validator.check(row);
         const QString number = row.at(R::NRSEQCONSISTE);
@@ -161,8 +170,10 @@ QByteArray RdmConsisteFiscal::cadAutoAtualiza(const CadAutoAtualizaArgs &args)
             number, rules.duplicateOf(args.tax, row.at(R::CDFISCOPER), row.at(R::CDSITUTRIB),
                                       row.at(R::CDFISCAL), row.at(R::IDBLOQADMI), number));
         rules.update(row);
+        history.changed(before, row);
         ++count;
     }
+    history.write();
     transaction.commit();
     return affected(count);
 }
@@ -176,6 +187,7 @@ QByteArray RdmConsisteFiscal::cadAutoInsere(const CadAutoInsereArgs &args)
     validator.checkGeneration(info, args, generator.blueprint());
 
     RuleRepository rules(m_storage);
+    AuditTrail history(m_storage, CadAutoInsereArgs::method());
     WriteTransaction transaction(m_storage);
     const QStringList &blueprint = generator.blueprint();
     QList<QStringList> created = generator.rules(
@@ -183,8 +195,19 @@ QByteArray RdmConsisteFiscal::cadAutoInsere(const CadAutoInsereArgs &args)
                                  : catalog.cfopCodesBetween(args.firstCfop, args.lastCfop),
         rules.combinationsOf(info.code, blueprint.at(R::CDFISCAL), blueprint.at(R::IDBLOQADMI)));
     rules.insertNumbered(created);
+    for (const QStringList &row : std::as_const(created))
+        history.created(row);
+    history.write();
     transaction.commit();
     return affected(created.size());
+}
+
+QByteArray RdmConsisteFiscal::getHistorico(const GetHistoricoArgs &args)
+{
+    Catalog::checkTaxCode(args.tax);
+    if (!args.number.isEmpty())
+        RuleValidator::checkRuleNumber(args.number);
+    return AuditTrail::history(m_storage, args.tax, args.number);
 }
 
 } // namespace kvr::server

@@ -39,6 +39,8 @@ public:
     QByteArray setConsistencia(const SetConsistenciaArgs &args);
     QByteArray cadAutoAtualiza(const CadAutoAtualizaArgs &args);
     QByteArray cadAutoInsere(const CadAutoInsereArgs &args);
+    // The history of changes of a rule or of every rule of a tax.
+    QByteArray getHistorico(const GetHistoricoArgs &args);
 
 private:
     Storage &m_storage;

@@ -62,6 +62,28 @@ const std::vector<QStringList> &steps()
                            "valor BIGINT NOT NULL)"),
             QStringLiteral("INSERT INTO contador (nome, valor) VALUES ('consistencia', 0)"),
         },
+        {
+            // Accounts: only a salted memory-hard hash of each password.
+            QStringLiteral("CREATE TABLE usuario ("
+                           "nmusuario VARCHAR(64) PRIMARY KEY,"
+                           "dshash VARCHAR(255) NOT NULL,"
+                           "dtcriacao VARCHAR(30) NOT NULL)"),
+            // The history of rule changes; numbered by the writer's counter,
+            // so their order is the order of the commits of every app server.
+            QStringLiteral("CREATE TABLE historico ("
+                           "nrseqhistorico BIGINT PRIMARY KEY,"
+                           "dtalteracao VARCHAR(24) NOT NULL,"
+                           "nmusuario VARCHAR(64) NOT NULL,"
+                           "dsorigem VARCHAR(64) NOT NULL,"
+                           "nmmetodo VARCHAR(30) NOT NULL,"
+                           "cdimposto VARCHAR(2) NOT NULL,"
+                           "nrseqconsiste VARCHAR(10) NOT NULL,"
+                           "idoperacao VARCHAR(1) NOT NULL,"
+                           "dsalteracoes TEXT NOT NULL)"),
+            QStringLiteral("CREATE INDEX historico_regra ON historico "
+                           "(cdimposto, nrseqconsiste)"),
+            QStringLiteral("INSERT INTO contador (nome, valor) VALUES ('historico', 0)"),
+        },
     };
     return list;
 }
