@@ -38,7 +38,11 @@ bool parseRequest(const QByteArray &message, RpcRequest &request, RpcFault &faul
     QByteArrayView rawId;
     if (!StrictJson::validate(message, "id", &rawId)) {
         fault = {RpcError::ParseError,
-                 QStringLiteral("Mensagem inválida: o texto recebido não é JSON.")};
+                 StrictJson::exceedsDepth(message)
+                     ? QStringLiteral("Mensagem inválida: o JSON tem mais de %1 níveis de "
+                                      "colchetes e chaves encaixados.")
+                           .arg(StrictJson::MaxDepth)
+                     : QStringLiteral("Mensagem inválida: o texto recebido não é JSON.")};
         return false;
     }
     const qsizetype start = message.size() - QByteArrayView(message).trimmed().size();

@@ -300,4 +300,27 @@ bool StrictJson::validate(QByteArrayView text, QByteArrayView member, QByteArray
     }
 }
 
+bool StrictJson::exceedsDepth(QByteArrayView text)
+{
+    int depth = 0;
+    bool inString = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text.at(i);
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > MaxDepth)
+                return true;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return false;
+}
+
 } // namespace kvr::protocol

@@ -19,6 +19,9 @@ public:
     // (the last one when repeated, as QJsonDocument keeps), or stays empty.
     static bool validate(QByteArrayView text, QByteArrayView member = {},
                          QByteArrayView *memberText = nullptr);
+    // Whether brackets outside strings nest deeper than MaxDepth somewhere in
+    // `text`: the reason to give when validate() refused it.
+    static bool exceedsDepth(QByteArrayView text);
 };
 
 } // namespace kvr::protocol

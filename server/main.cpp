@@ -3,6 +3,7 @@
 #include "server/common/AppError.h"
 #include "server/common/ServerLog.h"
 #include "server/net/AppServer.h"
+#include "server/net/TlsCiphers.h"
 #include "server/seed/Seeder.h"
 #include "server/storage/Migrations.h"
 #include "server/storage/Storage.h"
@@ -105,6 +106,7 @@ bool loadTls(const ServerOptions &options, QSslConfiguration &tls, QString &prob
     tls.setLocalCertificateChain(chain);
     tls.setPrivateKey(key);
     tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+    offerModernTlsOnly(tls);
     return true;
 }
 

@@ -6,12 +6,14 @@
 #include "server/auth/CallContext.h"
 #include "server/common/ServerLog.h"
 #include "server/net/AppServer.h"
+#include "server/net/SpareWriter.h"
 
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QSslSocket>
 #include <QTimer>
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -60,6 +62,8 @@ Connection::Connection(qintptr socketDescriptor, AppServer &server, bool refuse)
 
 Connection::~Connection()
 {
+    if (m_spare >= 0)
+        ::close(m_spare);
     release(m_charged);
     m_server.connectionEnded(!m_refused);
 }
@@ -114,6 +118,11 @@ void Connection::start()
         return;
     }
     m_peer = addressText(m_socket->peerAddress());
+    if (!tls) {
+        m_spare = ::fcntl(static_cast<int>(m_descriptor), F_DUPFD_CLOEXEC, 0);
+        connect(m_socket, &QTcpSocket::bytesWritten, this,
+                [this](qint64 bytes) { m_replySent += bytes; });
+    }
     if (m_authTimer && !m_refused)
         m_authTimer->start();
     connect(m_socket, &QTcpSocket::readyRead, this, &Connection::serve);
@@ -186,7 +195,7 @@ void Connection::readInput()
             oversized = true;
             break;
         }
-        const qint64 wanted = std::min(m_socket->bytesAvailable(), ReadChunk);
+        const qint64 wanted = m_peerDone ? 0 : std::min(m_socket->bytesAvailable(), ReadChunk);
         if (wanted <= 0)
             break;
         if (!m_server.budget().take(wanted)) {
@@ -207,6 +216,11 @@ void Connection::readInput()
         refuseAndClose(QStringLiteral("Mensagem excede o limite de %1 bytes; a conexão será "
                                       "encerrada.")
                            .arg(limit));
+        return;
+    }
+    // Every complete request of a half-closed client is answered; then it ends.
+    if (m_peerDone && !m_callRunning && !m_replying && !m_closing) {
+        closeGently();
         return;
     }
     updateTimers();
@@ -395,7 +409,12 @@ void Connection::send(const QByteArray &json, bool thenClose)
     m_replying = true;
     m_closeAfterReply = m_closeAfterReply || thenClose;
     updateTimers();
-    m_socket->write(protocol::LineFramer::frame(json));
+    m_replyOut = protocol::LineFramer::frame(json);
+    m_replySent = 0;
+    if (m_spareWriter)
+        m_spareWriter->write(m_replyOut);
+    else
+        m_socket->write(m_replyOut);
 }
 
 void Connection::refuseAndClose(const QString &message)
@@ -408,6 +427,8 @@ void Connection::refuseAndClose(const QString &message)
 
 bool Connection::flushed() const
 {
+    if (m_spareWriter)
+        return m_spareWriter->idle();
     const auto *tls = qobject_cast<const QSslSocket *>(m_socket);
     return m_socket->bytesToWrite() == 0 && (!tls || tls->encryptedBytesToWrite() == 0);
 }
@@ -451,6 +472,12 @@ void Connection::closeGently()
     updateTimers();
     release(static_cast<qint64>(m_buffer.size()));
     m_buffer = QByteArray();
+    if (m_spareWriter) {
+        // The client has sent all it will; what it was owed has been sent.
+        m_spareWriter->finish();
+        ended();
+        return;
+    }
     // TLS encrypts a reply into the plain socket's buffer and says it was
     // written before it reaches the kernel: push it out before the shutdown.
     m_socket->flush();
@@ -463,6 +490,11 @@ void Connection::ended()
 {
     if (m_gone)
         return;
+    if (m_spare >= 0 && !m_peerDone && !m_closing &&
+        (m_callRunning || m_replying || !m_buffer.isEmpty() || m_socket->bytesAvailable() > 0)) {
+        peerHalfClosed();
+        return;
+    }
     m_gone = true;
     updateTimers();
     m_drainTimer->stop();
@@ -476,6 +508,35 @@ void Connection::release(qint64 bytes)
         return;
     m_charged -= bytes;
     m_server.budget().give(bytes);
+}
+
+// Qt has closed its socket on the end of the input; the spare descriptor
+// still reaches the client, which may be waiting for its replies.
+void Connection::peerHalfClosed()
+{
+    m_peerDone = true;
+    m_spareWriter = new SpareWriter(std::exchange(m_spare, -1), this);
+    connect(m_spareWriter, &SpareWriter::drained, this, &Connection::written);
+    connect(m_spareWriter, &SpareWriter::failed, this, [this] {
+        m_closing = true;
+        m_spareWriter->finish();
+        ended();
+    });
+    const QByteArray rest = m_socket->readAll();
+    if (!rest.isEmpty()) {
+        if (!m_server.budget().take(rest.size())) {
+            m_spareWriter->finish();
+            m_closing = true;
+            ended();
+            return;
+        }
+        charge(rest.size());
+        m_buffer.append(rest);
+    }
+    if (m_replying)
+        m_spareWriter->write(m_replyOut.mid(m_replySent));
+    else if (!m_callRunning)
+        readInput();
 }
 
 } // namespace kvr::server

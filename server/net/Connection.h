@@ -16,6 +16,7 @@ struct RpcRequest;
 namespace kvr::server {
 
 class AppServer;
+class SpareWriter;
 
 // One client connection, served by signals on an I/O thread. One request at
 // a time, answered in order: while its call runs or its reply is unsent,
@@ -51,6 +52,7 @@ private:
     void updateTimers();
     void closeGently();
     void ended();
+    void peerHalfClosed();
     void charge(qint64 bytes) { m_charged += bytes; }
     void release(qint64 bytes);
     bool flushed() const;
@@ -79,6 +81,13 @@ private:
     bool m_loggingIn = false;
     QString m_user; // who logged in, for the history
     QString m_peer; // the client's address
+    // A duplicate of a plain socket's descriptor, so that replies can still
+    // be sent after the client half-closed (Qt then closes its own).
+    int m_spare = -1;
+    SpareWriter *m_spareWriter = nullptr;
+    bool m_peerDone = false;
+    QByteArray m_replyOut; // the reply being sent, and how much of it left
+    qint64 m_replySent = 0;
 };
 
 } // namespace kvr::server
