@@ -3,6 +3,7 @@
 #include "protocol/DataPacket.h"
 #include "server/rdm/AuditTrail.h"
 #include "server/rdm/Catalog.h"
+#include "server/rdm/DeltaWriter.h"
 #include "server/rdm/RuleDelta.h"
 #include "server/rdm/RuleGenerator.h"
 #include "server/rdm/RuleRecord.h"
@@ -107,30 +108,12 @@ QByteArray RdmConsisteFiscal::setConsistencia(const SetConsistenciaArgs &args)
 {
     RuleValidator::checkDelta(args.delta);
     const QList<RuleChange> changes = RuleDelta::read(args.delta);
+    DeltaWriter::checkEachRuleOnce(changes);
 
     Catalog catalog(m_storage);
-    RuleValidator validator(catalog);
-    RuleRepository rules(m_storage);
     AuditTrail history(m_storage, SetConsistenciaArgs::method());
     WriteTransaction transaction(m_storage);
-    for (const RuleChange &change : changes) {
-        const QString &number = change.old.at(R::NRSEQCONSISTE);
-        const std::optional<QStringList> stored = rules.find(number);
-        RuleValidator::checkUnchanged(change.old, stored);
-        if (change.remove) {
-            rules.remove(number);
-            history.removed(*stored);
-            continue;
-        }
-        QStringList row = change.row;
-        validator.checkUpdate(change.old, row);
-        RuleValidator::checkNoDuplicate(
-            number,
-            rules.duplicateOf(row.at(R::CDIMPOSTO), row.at(R::CDFISCOPER), row.at(R::CDSITUTRIB),
-                              row.at(R::CDFISCAL), row.at(R::IDBLOQADMI), number));
-        rules.update(row);
-        history.changed(*stored, row);
-    }
+    DeltaWriter(m_storage, catalog).apply(changes, history);
     history.write();
     transaction.commit();
     return affected(changes.size());
