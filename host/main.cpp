@@ -1,8 +1,10 @@
 #include "host/ClientOptions.h"
+#include "host/LoginDialog.h"
 #include "host/MainWindow.h"
 #include "kit/host/HostServices.h"
 #include "kit/host/ModuleLoader.h"
 #include "kit/net/TConnectionSecurity.h"
+#include "kit/net/TSessionLogin.h"
 #include "platform/QuitOnSignal.h"
 
 #include <QApplication>
@@ -48,6 +50,8 @@ int main(int argc, char *argv[])
         return 2;
     }
     TConnectionSecurity::SetDefault(security);
+    // A server started with --login asks through this window.
+    TSessionLogin::Instance().Ask = &LoginDialog::Ask;
     SetModulesDir(
         options.ModulesDir().isEmpty()
             ? QDir::cleanPath(QApplication::applicationDirPath() + QStringLiteral("/../modules"))

@@ -257,7 +257,6 @@ void Connection::handle(const QByteArray &line)
     if (mustAuthenticate && line.size() > firstLineMax) {
         release(m_inCall);
         m_inCall = 0;
-        m_server.throttle().failed(m_peer, "first request (too long)");
         answerAttempt(protocol::encodeError(QJsonValue(), protocol::RpcError::AccessDenied,
                                             QStringLiteral("A primeira mensagem tem %1 bytes; "
                                                            "antes da autenticação o limite é "
@@ -299,7 +298,6 @@ void Connection::authenticate(const protocol::RpcRequest &request)
         (settings.token.isEmpty() && settings.login && !m_authenticated)) {
         const QString text =
             settings.login ? protocol::access::loginRequired() : protocol::access::tokenRequired();
-        m_server.throttle().failed(m_peer, "first request (not an authentication)");
         answerAttempt(protocol::encodeErrorFor(request, protocol::RpcError::AccessDenied, text),
                       true);
         return;
