@@ -3,6 +3,7 @@
 #include "CLI/STD/KVR/KVR51400/Cli_kvr51401.h"
 #include "CLI/STD/KVR/KVR51400/FieldColour.h"
 #include "CLI/STD/KVR/KVR51400/MaintenanceDisplay.h"
+#include "CLI/STD/KVR/KVR51400/MaintenanceHistory.h"
 #include "CLI/STD/KVR/KVR51400/MessageTables.h"
 #include "CLI/STD/KVR/KVR51400/RuleRecords.h"
 #include "CLI/STD/KVR/KVR51400/ServerCalls.h"
@@ -111,6 +112,7 @@ TfrmConsisteFiscal::TfrmConsisteFiscal(QWidget *parent)
     sbtAutomatico->OnClick = [this](QObject *sender) { sbtAutomaticoClick(sender); };
     sbtAjuda->move(269, sbtAjuda->y());
     sbtFechar->move(305, sbtFechar->y());
+    MaintenanceHistory::Attach(this);
 
     createRecords();
     createTaxPanel();
