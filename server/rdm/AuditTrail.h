@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+struct sqlite3;
+
 namespace kvr::server {
 
 class Storage;
@@ -42,6 +44,7 @@ public:
 
 private:
     void add(const QStringList &before, const QStringList &after, QChar operation);
+    void writeSqlite(sqlite3 *db, qint64 number, const QString &when);
 
     struct Entry
     {

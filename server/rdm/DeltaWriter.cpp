@@ -17,11 +17,12 @@ using R = RuleRecord;
 namespace {
 
 // Rules per statement: a batch is padded (its last entry repeated) up to the
-// next of these sizes, so a handful of prepared statements serve every
-// delta and a small one stays small; 500 rows of 17 values stay under both
-// databases' parameter limits.
-constexpr qsizetype Sizes[] = {1, 8, 64, 500};
-constexpr qsizetype Batch = 500;
+// next of these sizes, so three prepared statements of each kind serve every
+// delta and a small one stays small. Binding costs more per value the more
+// values a statement has (the SQLite driver looks each one up by name), so
+// the largest stays at 64 rules.
+constexpr qsizetype Sizes[] = {1, 8, 64};
+constexpr qsizetype Batch = 64;
 
 qsizetype paddedSize(qsizetype count)
 {
@@ -126,9 +127,11 @@ void DeltaWriter::apply(const QList<RuleChange> &changes, AuditTrail &history)
     // Keys other rules hold now: taken, unless the delta deletes that rule.
     inBatches(updated.size(), [&](qsizetype first, qsizetype count, qsizetype size) {
         QSqlQuery &query = m_storage.prepared(
-            QStringLiteral("SELECT nrseqconsiste, cdimposto, idbloqadmi, cdfiscal, cdfiscoper, "
-                           "cdsitutrib FROM consistencia WHERE (cdimposto, idbloqadmi, cdfiscal, "
-                           "cdfiscoper, cdsitutrib) IN (VALUES %1)")
+            QStringLiteral("WITH k (a, b, f, o, t) AS (VALUES %1) SELECT c.nrseqconsiste, "
+                           "c.cdimposto, c.idbloqadmi, c.cdfiscal, c.cdfiscoper, c.cdsitutrib "
+                           "FROM k JOIN consistencia c ON c.cdimposto = k.a AND "
+                           "c.idbloqadmi = k.b AND c.cdfiscal = k.f AND c.cdfiscoper = k.o AND "
+                           "c.cdsitutrib = k.t")
                 .arg(marks(size, 5)));
         for (qsizetype i = 0; i < size; ++i) {
             const QStringList &row = updated.at(first + std::min(i, count - 1));
@@ -169,16 +172,22 @@ void DeltaWriter::apply(const QList<RuleChange> &changes, AuditTrail &history)
                 list.append(f);
         return list;
     }();
+    // By number through the primary key; each row takes its values from the
+    // batch (a join would scan the rules once per batch on SQLite).
     static const QString updateSql = [] {
         QStringList names{QStringLiteral("nr")};
-        QStringList sets;
+        QStringList columns;
+        QStringList values;
         for (const int f : fields) {
             names.append(QStringLiteral("v%1").arg(f));
-            sets.append(QStringLiteral("%1 = v.v%2").arg(R::column(f)).arg(f));
+            columns.append(R::column(f));
+            values.append(QStringLiteral("v.v%1").arg(f));
         }
-        return QStringLiteral("WITH v (%1) AS (VALUES %3) UPDATE consistencia SET %2 FROM v "
-                              "WHERE consistencia.nrseqconsiste = v.nr")
-            .arg(names.join(QStringLiteral(", ")), sets.join(QStringLiteral(", ")));
+        return QStringLiteral("WITH v (%1) AS (VALUES %3) UPDATE consistencia SET (%2) = "
+                              "(SELECT %4 FROM v WHERE v.nr = consistencia.nrseqconsiste LIMIT 1) "
+                              "WHERE nrseqconsiste IN (SELECT nr FROM v)")
+            .arg(names.join(QStringLiteral(", ")), columns.join(QStringLiteral(", ")),
+                 QStringLiteral("%3"), values.join(QStringLiteral(", ")));
     }();
     inBatches(updated.size(), [&](qsizetype first, qsizetype count, qsizetype size) {
         QSqlQuery &query =
