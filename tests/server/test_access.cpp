@@ -1,6 +1,7 @@
 #include "tests/common/ServerProcess.h"
 #include "tests/server/ServerTest.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QSslCipher>
 #include <QSslConfiguration>
@@ -99,52 +100,94 @@ protected:
 
 } // namespace
 
-TEST_P(Access, TokenIsTheFirstCallOfEachConnection)
+TEST_P(Access, AuthenticationIsTheFirstCallOfEachConnection)
 {
+    enum Server { Guarded, Open, Login, Both };
     const struct
     {
         const char *name;
-        bool withToken;
+        Server server;
         const char *method;
         QJsonArray params;
-        const char *error; // nullptr: authenticated, and calls follow
+        const char *error;  // nullptr: authenticated, and calls follow
+        const char *result; // the result's member and its value when authenticated
     } cases[] = {
-        {"right token", true, "kvr.auth", {Token}, nullptr},
+        {"right token", Guarded, "kvr.auth", {Token}, nullptr, "authenticated"},
         {"wrong token",
-         true,
+         Guarded,
          "kvr.auth",
          {QString(Token + QLatin1Char('x'))},
-         "Token de acesso inválido"},
-        {"token prefix", true, "kvr.auth", {Token.left(4)}, "Token de acesso inválido"},
-        {"no token", true, "kvr.auth", {}, "Token de acesso inválido"},
+         "Token de acesso inválido",
+         nullptr},
+        {"token prefix", Guarded, "kvr.auth", {Token.left(4)}, "Token de acesso inválido", nullptr},
+        {"no token", Guarded, "kvr.auth", {}, "Token de acesso inválido", nullptr},
         {"other call first",
-         true,
+         Guarded,
          "kvr51400.rdmConsisteFiscal.getCFOP",
          {},
-         "Autenticação necessária"},
-        {"no token asked", false, "kvr.auth", {"qualquer"}, nullptr},
+         "primeira chamada deve ser kvr.auth",
+         nullptr},
+        {"no token asked", Open, "kvr.auth", {"qualquer"}, nullptr, "authenticated"},
+        {"right pair", Login, "kvr.login", {"maria", "segredo-da-maria"}, nullptr, "user"},
+        {"wrong password",
+         Login,
+         "kvr.login",
+         {"maria", "segredo-da-mari"},
+         "Usuário ou senha inválidos",
+         nullptr},
+        {"unknown user",
+         Login,
+         "kvr.login",
+         {"mario", "segredo-da-maria"},
+         "Usuário ou senha inválidos",
+         nullptr},
+        {"password missing", Login, "kvr.login", {"maria"}, "Usuário ou senha inválidos", nullptr},
+        {"token where a login is wanted",
+         Login,
+         "kvr.auth",
+         {Token},
+         "primeira chamada deve ser kvr.login",
+         nullptr},
+        {"other call before login",
+         Login,
+         "kvr51400.rdmConsisteFiscal.getCFOP",
+         {},
+         "primeira chamada deve ser kvr.login",
+         nullptr},
+        {"login without --login",
+         Open,
+         "kvr.login",
+         {"maria", "segredo-da-maria"},
+         "Método desconhecido",
+         nullptr},
+        {"token with both", Both, "kvr.auth", {Token}, nullptr, "authenticated"},
+        {"login with both", Both, "kvr.login", {"maria", "segredo-da-maria"}, nullptr, "user"},
     };
-    ServerProcess guarded, open;
-    ASSERT_TRUE(guarded.start(m_db->url(), arguments("--token-file token")))
-        << guarded.log().toStdString();
-    ASSERT_TRUE(open.start(m_db->url())) << open.log().toStdString();
+    ASSERT_TRUE(addUser(m_db->url(), QStringLiteral("maria"), "segredo-da-maria"));
+    ServerProcess servers[4];
+    const char *options[] = {"--token-file token", "", "--login", "--login --token-file token"};
+    for (int i = 0; i < 4; ++i)
+        ASSERT_TRUE(servers[i].start(m_db->url(), arguments(options[i])))
+            << servers[i].log().toStdString();
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         RpcClient client;
-        ASSERT_TRUE(client.connectTo(c.withToken ? guarded.port() : open.port()));
+        ASSERT_TRUE(client.connectTo(servers[c.server].port()));
         const RpcResponse first = client.callFull(c.method, c.params);
         if (c.error) {
             EXPECT_FALSE(first.ok);
-            EXPECT_EQ(static_cast<int>(first.fault.code), 1003);
+            EXPECT_EQ(static_cast<int>(first.fault.code), c.server == Open ? -32601 : 1003);
             EXPECT_TRUE(first.fault.message.contains(QString::fromUtf8(c.error)))
                 << first.fault.message.toStdString();
-            EXPECT_TRUE(client.waitClosed());
+            EXPECT_EQ(client.waitClosed(c.server == Open ? 300 : 5000), c.server != Open);
         } else {
             ASSERT_TRUE(first.ok) << first.fault.message.toStdString();
-            EXPECT_EQ(first.result.toObject().value(QStringLiteral("authenticated")), true);
+            const QJsonValue value = first.result.toObject().value(QString::fromLatin1(c.result));
+            EXPECT_TRUE(value == true || value == QStringLiteral("maria"));
             EXPECT_TRUE(client.call(QStringLiteral("getCFOP"), {}).ok);
         }
     }
+    EXPECT_FALSE(servers[Login].log().contains(QLatin1String("segredo")));
 }
 
 TEST_P(Access, TlsServesOnlyClientsThatTrustItsCertificate)
@@ -244,10 +287,19 @@ TEST_P(Access, ConnectionsThatDoNotAuthenticateAreClosedInTime)
         EXPECT_TRUE(refusal.fault.message.contains(QStringLiteral("não foi feita em 1 s")))
             << refusal.fault.message.toStdString();
         EXPECT_TRUE(clients[i].waitClosed());
+        // The client closes its side too, as a client told to go does.
+        clients[i].socket().abort();
     }
+    // The freed slots serve others, past the time limit once authenticated.
     RpcClient late;
-    ASSERT_TRUE(late.connectTo(server.port()));
-    EXPECT_TRUE(late.callFull(QStringLiteral("kvr.auth"), {Token}).ok);
+    const QDeadlineTimer deadline(5000);
+    RpcResponse admitted;
+    while (!admitted.ok && !deadline.hasExpired()) {
+        late.socket().abort();
+        ASSERT_TRUE(late.connectTo(server.port()));
+        admitted = late.callFull(QStringLiteral("kvr.auth"), {Token});
+    }
+    EXPECT_TRUE(admitted.ok) << admitted.fault.message.toStdString();
     QThread::msleep(1500);
     EXPECT_TRUE(late.call(QStringLiteral("getCFOP"), {}).ok);
 }

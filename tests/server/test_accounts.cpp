@@ -4,7 +4,6 @@
 #include <QSqlQuery>
 
 using namespace kvr::test;
-using kvr::protocol::RpcResponse;
 
 namespace {
 
@@ -72,52 +71,6 @@ TEST_P(Accounts, CommandsKeepAccountsInTheDatabase)
     EXPECT_TRUE(stored.value(1).toString().startsWith(QLatin1String("$argon2id$")));
     EXPECT_FALSE(stored.value(1).toString().contains(QLatin1String("segredo")));
     EXPECT_FALSE(stored.next());
-}
-
-TEST_P(Accounts, LoginIsTheFirstCallOfEachConnection)
-{
-    ASSERT_EQ(
-        runCommand(m_db->url(), QStringLiteral("--add-user maria"), "segredo-da-maria\n").exitCode,
-        0);
-    const struct
-    {
-        const char *name;
-        const char *method;
-        QJsonArray params;
-        const char *error; // nullptr: logged in as the user, and calls follow
-    } cases[] = {
-        {"right pair", "kvr.login", {"maria", "segredo-da-maria"}, nullptr},
-        {"wrong password", "kvr.login", {"maria", "segredo-da-mari"}, "Usuário ou senha inválidos"},
-        {"unknown user", "kvr.login", {"mario", "segredo-da-maria"}, "Usuário ou senha inválidos"},
-        {"password missing", "kvr.login", {"maria"}, "Usuário ou senha inválidos"},
-        {"token instead", "kvr.auth", {"segredo-da-maria"}, "primeira chamada deve ser kvr.login"},
-        {"other call first",
-         "kvr51400.rdmConsisteFiscal.getCFOP",
-         {},
-         "primeira chamada deve ser kvr.login"},
-    };
-    ServerProcess server;
-    ASSERT_TRUE(server.start(m_db->url(), {QStringLiteral("--login")}))
-        << server.log().toStdString();
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        RpcClient client;
-        ASSERT_TRUE(client.connectTo(server.port()));
-        const RpcResponse first = client.callFull(c.method, c.params);
-        if (c.error) {
-            EXPECT_FALSE(first.ok);
-            EXPECT_EQ(static_cast<int>(first.fault.code), 1003);
-            EXPECT_TRUE(first.fault.message.contains(QString::fromUtf8(c.error)))
-                << first.fault.message.toStdString();
-            EXPECT_TRUE(client.waitClosed());
-        } else {
-            ASSERT_TRUE(first.ok) << first.fault.message.toStdString();
-            EXPECT_EQ(first.result.toObject().value(QStringLiteral("user")),
-                      QStringLiteral("maria"));
-            EXPECT_TRUE(client.call(QStringLiteral("getCFOP"), {}).ok);
-        }
-    }
-    EXPECT_FALSE(server.log().contains(QLatin1String("segredo")));
 }
 
 KVR_ON_BOTH_BACKENDS(Accounts);

@@ -1,7 +1,6 @@
 #include "tests/server/ServerTest.h"
 
 #include <QDateTime>
-#include <QProcess>
 
 #include <functional>
 
@@ -21,12 +20,7 @@ struct LoggedIn
 
     bool start(const QString &dbUrl, const QString &user)
     {
-        QProcess add;
-        add.start(ServerProcess::binary(),
-                  {QStringLiteral("--db"), dbUrl, QStringLiteral("--add-user"), user});
-        add.write("senha-de-teste\n");
-        add.closeWriteChannel();
-        if (!add.waitForFinished(60000) || add.exitCode() != 0 ||
+        if (!ServerTest::addUser(dbUrl, user, "senha-de-teste") ||
             !server.start(dbUrl, {QStringLiteral("--login")}) || !client.connectTo(server.port()))
             return false;
         return client
