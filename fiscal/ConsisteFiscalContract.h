@@ -192,6 +192,22 @@ struct CadAutoInsere
     }
 };
 
+// The history of changes of one rule, or of every rule of a tax (number "").
+struct GetHistorico
+{
+    static QString name() { return QStringLiteral("getHistorico"); }
+    using Reply = PacketReply; // history rows, newest first
+
+    QString tax;
+    QString number;
+
+    static constexpr auto arguments()
+    {
+        return std::make_tuple(byValue("tax", &GetHistorico::tax),
+                               byValue("number", &GetHistorico::number));
+    }
+};
+
 // Rules from a spreadsheet into one tax, all or none.
 struct ImportaConsistencias
 {
@@ -213,9 +229,9 @@ struct ConsisteFiscalContract
 {
     static QString objectName() { return QStringLiteral("kvr51400.rdmConsisteFiscal"); }
 
-    using Calls =
-        std::tuple<GetConsistencias, GetImposto, GetCfop, GetVdCfop, VdCon, VdConsistencias,
-                   SetConsistencia, CadAutoAtualiza, CadAutoInsere, ImportaConsistencias>;
+    using Calls = std::tuple<GetConsistencias, GetImposto, GetCfop, GetVdCfop, VdCon,
+                             VdConsistencias, SetConsistencia, CadAutoAtualiza, CadAutoInsere,
+                             GetHistorico, ImportaConsistencias>;
 
     // Every call as data, in the order above.
     static QList<CallInfo> describeAll();

@@ -3,6 +3,7 @@
 #include "kit/core/Consiste.h"
 #include "kit/host/HostServices.h"
 #include "kit/host/ModuleLoader.h"
+#include "kit/net/TSessionLogin.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -39,6 +40,8 @@ MainWindow::MainWindow(QWidget *parent)
 
     m_serverLabel->setObjectName(QStringLiteral("lblServidor"));
     statusBar()->addPermanentWidget(m_serverLabel);
+    connect(&TSessionLogin::Instance(), &TSessionLogin::LoggedUserChanged, this,
+            [this] { Refresh(); });
 
     SetMainForm(this, m_mdiArea);
     Refresh();
@@ -60,7 +63,10 @@ void MainWindow::OpenModule(const QString &code)
 
 void MainWindow::Refresh()
 {
-    m_serverLabel->setText(QStringLiteral("Servidor: %1:%2").arg(WebURL()).arg(WebPort()));
+    const QString user = TSessionLogin::Instance().LoggedUser();
+    m_serverLabel->setText(
+        QStringLiteral("Servidor: %1:%2").arg(WebURL()).arg(WebPort()) +
+        (user.isEmpty() ? QString() : QStringLiteral(" — Usuário: %1").arg(user)));
     fillModulesMenu();
 }
 

@@ -1,9 +1,11 @@
 #include "host/ClientOptions.h"
+#include "host/LoginDialog.h"
 #include "host/MainWindow.h"
 #include "kit/host/HostServices.h"
 #include "kit/host/ModuleLoader.h"
 #include "kit/host/Translations.h"
 #include "kit/net/TConnectionSecurity.h"
+#include "kit/net/TSessionLogin.h"
 #include "platform/QuitOnSignal.h"
 
 #include <QApplication>
@@ -50,6 +52,8 @@ int main(int argc, char *argv[])
         return 2;
     }
     TConnectionSecurity::SetDefault(security);
+    // A server started with --login asks through this window.
+    TSessionLogin::Instance().Ask = &LoginDialog::Ask;
     SetModulesDir(options.ModulesDir().isEmpty()
                       ? ClientOptions::DefaultModulesDir(QApplication::applicationDirPath())
                       : options.ModulesDir());

@@ -92,7 +92,11 @@ bool parseRequest(const QByteArray &message, RpcRequest &request, RpcFault &faul
         detail::parseJson(message, why, StrictJson::MaxDepth);
     if (!parsed) {
         fault = {RpcError::ParseError,
-                 QStringLiteral("Mensagem inválida: o texto recebido não é JSON.")};
+                 StrictJson::exceedsDepth(message)
+                     ? QStringLiteral("Mensagem inválida: o JSON tem mais de %1 níveis de "
+                                      "colchetes e chaves encaixados.")
+                           .arg(StrictJson::MaxDepth)
+                     : QStringLiteral("Mensagem inválida: o texto recebido não é JSON.")};
         return false;
     }
     simdjson::dom::object root;

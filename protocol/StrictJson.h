@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 
 #include <cstddef>
 
@@ -18,6 +19,9 @@ public:
     static constexpr std::size_t MaxDepth = 512;
 
     static bool validate(const QByteArray &text);
+    // Whether brackets outside strings nest deeper than MaxDepth somewhere in
+    // `text`: the reason to give when validate() refused it.
+    static bool exceedsDepth(QByteArrayView text);
 };
 
 } // namespace kvr::protocol

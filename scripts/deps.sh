@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev
           qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libgl-dev
           qt6-translations-l10n
-          libsimdjson-dev libsqlite3-dev
+          libsimdjson-dev libsqlite3-dev libsodium-dev
           file lintian # scripts/package.sh (CPack finds binaries with file) and --lintian
           postgresql xvfb xauth
           clang libclang-rt-14-dev llvm-14) # the fuzz targets (scripts/fuzz.sh)

@@ -76,6 +76,29 @@ const QCommandLineOption kTlsKey(QStringLiteral("tls-key"),
                                  QStringLiteral("chave privada do certificado (PEM)"),
                                  QStringLiteral("ARQUIVO"));
 
+// Accounts, login and the history of changes.
+const QCommandLineOption kLogin(QStringLiteral("login"),
+                                QStringLiteral("cada conexão começa por kvr.login com usuário e "
+                                               "senha (ou kvr.auth com o token, se houver)"));
+const QCommandLineOption
+    kAuthTimeout(QStringLiteral("auth-timeout"),
+                 QStringLiteral("encerra a conexão que não se autenticou neste prazo (padrão 10)"),
+                 QStringLiteral("SEGUNDOS"));
+const QCommandLineOption
+    kNoHistory(QStringLiteral("no-history"),
+               QStringLiteral("não grava o histórico de alterações (só para medir o seu custo; "
+                              "não combina com --login)"));
+const QCommandLineOption
+    kAddUser(QStringLiteral("add-user"),
+             QStringLiteral("cria o usuário no banco (senha lida do terminal ou da entrada "
+                            "padrão) e termina"),
+             QStringLiteral("NOME"));
+const QCommandLineOption kRemoveUser(QStringLiteral("remove-user"),
+                                     QStringLiteral("remove o usuário do banco e termina"),
+                                     QStringLiteral("NOME"));
+const QCommandLineOption kListUsers(QStringLiteral("list-users"),
+                                    QStringLiteral("lista os usuários do banco e termina"));
+
 const QCommandLineOption
     kConfig(QStringLiteral("config"),
             QStringLiteral("lê as opções do arquivo, uma por linha (OPÇÃO = VALOR, com o nome "
@@ -96,7 +119,18 @@ QList<QCommandLineOption> allOptions()
 {
     return {kListen,         kDb,         kSeed,        kCfopTable,   kMaxMessage,    kDbPool,
             kMaxConnections, kMaxPending, kIdleTimeout, kLineTimeout, kShutdownGrace, kTokenFile,
-            kTlsCert,        kTlsKey,     kConfig,      kBackup,      kRestore};
+            kTlsCert,        kTlsKey,     kConfig,      kBackup,      kRestore,       kLogin,
+            kAuthTimeout,    kNoHistory,  kAddUser,     kRemoveUser,  kListUsers};
+}
+
+// Options that do a job and end the program: they belong on a command line,
+// never in the configuration a service starts with.
+bool isCommand(const QString &name)
+{
+    for (const QCommandLineOption &command : {kBackup, kRestore, kAddUser, kRemoveUser, kListUsers})
+        if (command.names().constFirst() == name)
+            return true;
+    return false;
 }
 
 CommandLine commandLine()
@@ -141,6 +175,10 @@ bool configArguments(const QString &path, QStringList &arguments, QString &probl
             });
         if (option == options.cend() || name == kConfig.names().constFirst())
             return refuse(QStringLiteral("opção desconhecida \"%1\".").arg(name));
+        if (isCommand(name))
+            return refuse(QStringLiteral("%1 é um comando, não uma configuração; use-o na linha "
+                                         "de comando.")
+                              .arg(name));
         if (option->valueName().isEmpty()) {
             if (value.isEmpty() || value == QLatin1String("true") || value == QLatin1String("sim"))
                 arguments.append(QStringLiteral("--") + name);
@@ -188,6 +226,29 @@ bool parseInto(const QCommandLineParser &parser, const QCommandLineOption &optio
     return true;
 }
 
+bool parseAccounts(const QCommandLineParser &parser, ServerOptions &options, QString &problem)
+{
+    options.login = parser.isSet(kLogin);
+    options.history = !parser.isSet(kNoHistory);
+    options.addUser = parser.value(kAddUser);
+    options.removeUser = parser.value(kRemoveUser);
+    options.listUsers = parser.isSet(kListUsers);
+    if (!parseInto(parser, kAuthTimeout, 1, 3600, options.authTimeoutS, problem))
+        return false;
+    if (options.login && !options.history) {
+        problem = QStringLiteral("--login e --no-history não combinam: com login, toda alteração "
+                                 "fica no histórico.");
+        return false;
+    }
+    const int commands =
+        int(parser.isSet(kAddUser)) + int(parser.isSet(kRemoveUser)) + int(options.listUsers);
+    if (commands > 1) {
+        problem = QStringLiteral("Use só uma de --add-user, --remove-user e --list-users por vez.");
+        return false;
+    }
+    return true;
+}
+
 bool parseListen(const QString &text, ServerOptions &options, QString &problem)
 {
     const auto address = platform::ParseHostPort(text, 0);
@@ -218,8 +279,9 @@ QString ServerOptions::usage()
         "[--max-message BYTES] [--db-pool N] [--max-connections N] "
         "[--max-pending BYTES] [--idle-timeout SEGUNDOS] [--line-timeout SEGUNDOS] "
         "[--shutdown-grace SEGUNDOS] [--token-file ARQUIVO] "
-        "[--tls-cert ARQUIVO --tls-key ARQUIVO] [--config ARQUIVO] "
-        "[--backup ARQUIVO | --restore ARQUIVO]"));
+        "[--tls-cert ARQUIVO --tls-key ARQUIVO] [--login] [--auth-timeout SEGUNDOS] "
+        "[--no-history] [--config ARQUIVO] [--backup ARQUIVO | --restore ARQUIVO] "
+        "[--add-user NOME | --remove-user NOME | --list-users]"));
 }
 
 bool ServerOptions::parse(const QStringList &arguments, ServerOptions &options, QString &problem)
@@ -284,6 +346,8 @@ bool ServerOptions::parse(const QStringList &arguments, ServerOptions &options, 
         problem = QStringLiteral("Informe --backup ou --restore, não os dois.");
         return false;
     }
+    if (!parseAccounts(parser, options, problem))
+        return false;
     options.tokenFile = parser.value(kTokenFile);
     options.tlsCert = parser.value(kTlsCert);
     options.tlsKey = parser.value(kTlsKey);

@@ -34,6 +34,16 @@ struct ServerOptions
     QString restoreFile; // put this copy back into the SQLite database and exit
     bool help = false;
 
+    // Accounts and the history of changes.
+    bool login = false;
+    int authTimeoutS = 10;
+    bool history = true;
+    QString addUser;
+    QString removeUser;
+    bool listUsers = false;
+    // An account command was given: do it and exit.
+    bool accountCommand() const { return !addUser.isEmpty() || !removeUser.isEmpty() || listUsers; }
+
     // Returns false with a message for the user when the arguments are wrong;
     // `help` is set either way.
     static bool parse(const QStringList &arguments, ServerOptions &options, QString &problem);

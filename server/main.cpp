@@ -1,7 +1,9 @@
 #include "server/ServerOptions.h"
+#include "server/auth/AccountCommands.h"
 #include "server/common/AppError.h"
 #include "server/common/ServerLog.h"
 #include "server/net/AppServer.h"
+#include "server/net/TlsCiphers.h"
 #include "server/operate/DatabaseInUse.h"
 #include "server/operate/SqliteBackup.h"
 #include "server/seed/Seeder.h"
@@ -106,6 +108,7 @@ bool loadTls(const ServerOptions &options, QSslConfiguration &tls, QString &prob
     tls.setLocalCertificateChain(chain);
     tls.setPrivateKey(key);
     tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+    offerModernTlsOnly(tls);
     return true;
 }
 
@@ -119,6 +122,9 @@ bool serveSettings(const ServerOptions &options, ServeSettings &settings, QStrin
     settings.maxPending = options.maxPending;
     settings.idleTimeoutMs = options.idleTimeoutS * 1000;
     settings.lineTimeoutMs = options.lineTimeoutS * 1000;
+    settings.login = options.login;
+    settings.history = options.history;
+    settings.authTimeoutMs = options.authTimeoutS * 1000;
     if (!options.tokenFile.isEmpty() && !loadToken(options.tokenFile, settings.token, problem))
         return false;
     if (!options.tlsCert.isEmpty()) {
@@ -175,6 +181,12 @@ int main(int argc, char **argv)
     }
     if (!options.backupFile.isEmpty() || !options.restoreFile.isEmpty())
         return copyDatabase(options);
+    if (!options.addUser.isEmpty())
+        return AccountCommands::addUser(options.database, options.addUser);
+    if (!options.removeUser.isEmpty())
+        return AccountCommands::removeUser(options.database, options.removeUser);
+    if (options.listUsers)
+        return AccountCommands::listUsers(options.database);
     DatabaseInUse inUse;
     if (options.database.kind == DatabaseUrl::Kind::Sqlite &&
         !inUse.take(options.database.path, DatabaseInUse::Mode::Serving, problem)) {

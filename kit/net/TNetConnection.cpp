@@ -1,6 +1,8 @@
 #include "kit/net/TNetConnection.h"
 
 #include "kit/core/Consiste.h"
+#include "kit/net/TSessionLogin.h"
+#include "protocol/Access.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/LineFramer.h"
 
@@ -320,14 +322,66 @@ void TNetConnection::connectSocket()
         d->socket->abort();
         return;
     }
-    d->authPending = !d->security.token.isEmpty();
+    d->authPending = !d->security.token.isEmpty() || TSessionLogin::Instance().HasCredentials();
 }
 
 QVariant TNetConnection::authenticate()
 {
     d->authPending = false;
-    const QVariant reply = exchange(AuthMethod, AuthMethod, {d->security.token});
-    return isFailure(reply) ? reply : QVariant();
+    if (!d->security.token.isEmpty()) {
+        const QVariant reply = exchange(AuthMethod, AuthMethod, {d->security.token});
+        if (isFailure(reply))
+            return reply;
+    }
+    TSessionLogin &login = TSessionLogin::Instance();
+    if (!login.HasCredentials())
+        return {};
+    const QString method = kvr::protocol::access::loginMethod();
+    const QVariant reply = exchange(method, method, {login.User(), login.Password()});
+    if (isFailure(reply))
+        return reply;
+    login.SetLoggedUser(reply.value<QJsonObject>().value(QStringLiteral("user")).toString());
+    return {};
+}
+
+// Asks for the user and password while the server refuses the session's,
+// then makes the call; a refusal before login means nothing was done.
+QVariant TNetConnection::loginAndCall(QVariant result, const QString &fullName,
+                                      const QString &method, const QVariantList &args)
+{
+    const auto refusal = [](const QVariant &reply) {
+        if (!isFailure(reply))
+            return QString();
+        const TServerError error = reply.value<TServerError>();
+        const bool login = error.code == static_cast<int>(RpcError::AccessDenied) &&
+                           (error.message == kvr::protocol::access::loginRequired() ||
+                            error.message == kvr::protocol::access::wrongLogin());
+        return login ? error.message : QString();
+    };
+    for (QString refused = refusal(result); !refused.isEmpty(); refused = refusal(result)) {
+        const QString problem = refused == kvr::protocol::access::wrongLogin()
+                                    ? QStringLiteral("Usuário ou senha inválidos.")
+                                    : QStringLiteral("O servidor de aplicação %1 exige usuário "
+                                                     "e senha.")
+                                          .arg(d->address());
+        if (!TSessionLogin::Instance().AskFor(problem))
+            return QVariant::fromValue(
+                TServerError{static_cast<int>(RpcError::AccessDenied),
+                             QStringLiteral("Acesso negado pelo servidor de aplicação em %1: é "
+                                            "preciso entrar com usuário e senha.")
+                                 .arg(d->address())});
+        SetConnected(true);
+        if (!Connected())
+            return QVariant::fromValue(
+                TServerError{static_cast<int>(RpcError::Transport),
+                             QStringLiteral("Não foi possível conectar ao servidor de aplicação "
+                                            "em %1: %2")
+                                 .arg(d->address(), d->connectProblem)});
+        result = authenticate();
+        if (!isFailure(result))
+            result = exchange(fullName, method, args);
+    }
+    return result;
 }
 
 QVariant TNetConnection::Call(const QString &method, const QVariantList &args)
@@ -354,12 +408,12 @@ QVariant TNetConnection::Call(const QString &method, const QVariantList &args)
                                        "%1: %2")
                             .arg(d->address(), d->connectProblem));
     }
+    const QString fullName =
+        d->serverName.isEmpty() ? method : d->serverName + QLatin1Char('.') + method;
     QVariant result = d->authPending ? authenticate() : QVariant();
-    if (!isFailure(result)) {
-        const QString fullName =
-            d->serverName.isEmpty() ? method : d->serverName + QLatin1Char('.') + method;
+    if (!isFailure(result))
         result = exchange(fullName, method, args);
-    }
+    result = loginAndCall(result, fullName, method, args);
     if (isFailure(result)) {
         const TServerError error = result.value<TServerError>();
         return fail(static_cast<RpcError>(error.code), error.message);
@@ -374,8 +428,13 @@ QVariant TNetConnection::exchange(const QString &fullName, const QString &method
         return QVariant::fromValue(TServerError{static_cast<int>(code), message});
     };
     // The server closes a connection it refused; the user learns what to check.
-    auto denied = [this]() -> QVariant {
+    auto denied = [this](const QString &text) -> QVariant {
         SetConnected(false);
+        // A login refusal goes back as it came: the caller asks for a login.
+        if (text == kvr::protocol::access::loginRequired() ||
+            text == kvr::protocol::access::wrongLogin())
+            return QVariant::fromValue(
+                TServerError{static_cast<int>(RpcError::AccessDenied), text});
         const QString why =
             d->security.token.isEmpty()
                 ? QStringLiteral("o servidor exige um token de acesso. Informe o arquivo de token "
@@ -457,7 +516,7 @@ QVariant TNetConnection::exchange(const QString &fullName, const QString &method
         if (reply.ok)
             return resultOf(reply);
         if (reply.fault.code == RpcError::AccessDenied)
-            return denied();
+            return denied(reply.fault.message);
         return fail(reply.fault.code, reply.fault.message);
     case Outcome::Dropped: {
         QString why = socketProblem(d->socket);

@@ -34,7 +34,9 @@ private:
 // one pass and value<QJsonObject>() or toMap() convert). A failure (server error, no
 // connection, bad reply) comes back as a QVariant holding TServerError when
 // ThrowException is false, and is raised as EKvrError when it is true.
-// With a token the connection sends kvr.auth first on every (re)connect; with
+// With a token the connection sends kvr.auth first on every (re)connect, and
+// kvr.login with the session's user once a server asked for one (see
+// TSessionLogin: a refused login asks again); with
 // TLS it verifies the server's certificate and host name before any call.
 class KVRKIT_EXPORT TNetConnection : public QObject
 {
@@ -75,6 +77,8 @@ public:
 private:
     void connectSocket();
     QVariant authenticate();
+    QVariant loginAndCall(QVariant result, const QString &fullName, const QString &method,
+                          const QVariantList &args);
     QVariant exchange(const QString &fullName, const QString &method, const QVariantList &args);
 
     struct Private;

@@ -26,7 +26,8 @@ constexpr std::chrono::milliseconds FlushTime{2000};
 } // namespace
 
 AppServer::AppServer(const ServeSettings &settings, QObject *parent)
-    : QTcpServer(parent), m_settings(settings), m_pool(settings.database, settings.dbPool),
+    : QTcpServer(parent), m_settings(settings),
+      m_pool(settings.database, settings.dbPool, settings.login, settings.history),
       m_budget(settings.maxPending)
 {
     for (int i = 0; i < ioThreadCount(); ++i) {

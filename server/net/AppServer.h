@@ -1,5 +1,6 @@
 #pragma once
 
+#include "server/auth/AuthThrottle.h"
 #include "server/net/CallPool.h"
 #include "server/net/InputBudget.h"
 #include "server/net/ServeSettings.h"
@@ -35,6 +36,7 @@ public:
     const ServeSettings &settings() const { return m_settings; }
     CallPool &pool() { return m_pool; }
     InputBudget &budget() { return m_budget; }
+    AuthThrottle &throttle() { return m_throttle; }
     // Called by each connection as it ends, on its own thread.
     void connectionEnded(bool counted);
 
@@ -50,6 +52,7 @@ private:
     const ServeSettings m_settings;
     CallPool m_pool;
     InputBudget m_budget;
+    AuthThrottle m_throttle;
     QList<QThread *> m_ioThreads;
     QList<QObject *> m_roots;
     qsizetype m_nextThread = 0;

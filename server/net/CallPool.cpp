@@ -1,6 +1,7 @@
 #include "server/net/CallPool.h"
 
 #include "protocol/JsonRpc.h"
+#include "server/auth/LoginCall.h"
 #include "server/common/AppError.h"
 #include "server/common/ServerLog.h"
 #include "server/rdm/RdmConsisteFiscal.h"
@@ -23,7 +24,8 @@ QByteArray errorFor(const QByteArray &message, protocol::RpcError code, const QS
 }
 } // namespace
 
-CallPool::CallPool(const DatabaseUrl &database, int size) : m_database(database)
+CallPool::CallPool(const DatabaseUrl &database, int size, bool login, bool history)
+    : m_database(database), m_login(login), m_history(history)
 {
     for (int i = 0; i < size; ++i) {
         QThread *thread = QThread::create([this] { serve(); });
@@ -38,17 +40,20 @@ CallPool::~CallPool()
     stop();
 }
 
-void CallPool::submit(QByteArray message, WarningLimiter &warnings, QObject *receiver, Done done)
+void CallPool::submit(QByteArray message, CallContext caller, WarningLimiter &warnings,
+                      QObject *receiver, Done done)
 {
+    caller.history = m_history;
     {
         const std::lock_guard lock(m_mutex);
         if (!m_refusing) {
-            m_queue.push_back({std::move(message), &warnings, receiver, std::move(done)});
+            m_queue.push_back(
+                {std::move(message), std::move(caller), &warnings, receiver, std::move(done)});
             m_wake.notify_one();
             return;
         }
     }
-    answer({message, &warnings, receiver, std::move(done)},
+    answer({message, {}, &warnings, receiver, std::move(done)},
            errorFor(message, protocol::RpcError::InternalError,
                     QStringLiteral("O servidor de aplicação está sendo desligado; a chamada não "
                                    "foi feita.")));
@@ -115,12 +120,15 @@ void CallPool::serve()
                 storage = Storage::open(m_database);
                 rdm = std::make_unique<RdmConsisteFiscal>(*storage);
                 rdm->bind(dispatcher);
+                if (m_login)
+                    LoginCall::bind(dispatcher, *storage);
             } catch (const AppError &error) {
                 storage.reset();
                 reply = errorFor(job.message, error.code(), error.message());
             }
         }
         if (storage) {
+            const CallContext::Scope caller(job.caller);
             reply = dispatcher.handle(job.message, *job.warnings);
             if (storage->failedSinceLastCheck() && !storage->stillConnected()) {
                 qCWarning(lcServer) << "database connection lost; reopening on the next call";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "server/auth/CallContext.h"
 #include "server/storage/DatabaseUrl.h"
 
 #include <QByteArray>
@@ -29,13 +30,15 @@ public:
     // Gets the reply on the receiver's thread; the receiver must outlive the call.
     using Done = std::function<void(const QByteArray &reply)>;
 
-    CallPool(const DatabaseUrl &database, int size);
+    // `login`: kvr.login is served; `history`: changes are recorded.
+    CallPool(const DatabaseUrl &database, int size, bool login = false, bool history = true);
     ~CallPool();
     CallPool(const CallPool &) = delete;
     CallPool &operator=(const CallPool &) = delete;
 
-    // Queues one request; `warnings` is the connection's own limiter.
-    void submit(QByteArray message, WarningLimiter &warnings, QObject *receiver, Done done);
+    // Queues one request of `caller`; `warnings` is the connection's own limiter.
+    void submit(QByteArray message, CallContext caller, WarningLimiter &warnings, QObject *receiver,
+                Done done);
     // Shutdown: queued requests not yet begun are answered with a refusal;
     // returns once no call runs or at the deadline (false then).
     bool drain(QDeadlineTimer deadline);
@@ -46,6 +49,7 @@ private:
     struct Job
     {
         QByteArray message;
+        CallContext caller;
         WarningLimiter *warnings;
         QPointer<QObject> receiver;
         Done done;
@@ -54,6 +58,8 @@ private:
     static void answer(const Job &job, const QByteArray &reply);
 
     DatabaseUrl m_database;
+    bool m_login;
+    bool m_history;
     QList<QThread *> m_threads;
     std::mutex m_mutex;
     std::condition_variable m_wake;

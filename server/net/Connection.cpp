@@ -1,18 +1,24 @@
 #include "server/net/Connection.h"
 
+#include "protocol/Access.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/LineFramer.h"
+#include "server/auth/CallContext.h"
 #include "server/common/ServerLog.h"
 #include "server/net/AppServer.h"
+#include "server/net/SpareWriter.h"
 
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QSslSocket>
 #include <QTimer>
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace kvr::server {
 
@@ -22,9 +28,20 @@ namespace {
 constexpr qint64 ReadChunk = 64 * 1024;
 // After the last reply, how long to wait for the peer to close.
 constexpr int DrainMs = 2000;
-const QString AuthMethod = QStringLiteral("kvr.auth");
-// Longest request worth parsing on the I/O thread to look for kvr.auth.
+// Longest first request (beyond the token's length) a connection that must
+// authenticate may send: it is parsed on the I/O thread.
 constexpr qsizetype AuthLineMax = 4096;
+// The user a connection admitted by the access token acts as where logins
+// are required; no account can have this name.
+const QString TokenUser = QStringLiteral("(token)");
+
+// The peer's address as people write it (an IPv4 client without "::ffff:").
+QString addressText(const QHostAddress &address)
+{
+    bool v4 = false;
+    const quint32 ip = address.toIPv4Address(&v4);
+    return v4 ? QHostAddress(ip).toString() : address.toString();
+}
 
 // Takes as long whatever the first differing byte, so the time of a refusal
 // tells nothing of the token.
@@ -45,6 +62,8 @@ Connection::Connection(qintptr socketDescriptor, AppServer &server, bool refuse)
 
 Connection::~Connection()
 {
+    if (m_spare >= 0)
+        ::close(m_spare);
     release(m_charged);
     m_server.connectionEnded(!m_refused);
 }
@@ -59,6 +78,12 @@ void Connection::start()
     m_idleTimer->setInterval(settings.idleTimeoutMs);
     m_lineTimer->setInterval(settings.lineTimeoutMs);
     m_drainTimer->setInterval(DrainMs);
+    if (!settings.token.isEmpty() || settings.login) {
+        m_authTimer = new QTimer(this);
+        m_authTimer->setSingleShot(true);
+        m_authTimer->setInterval(settings.authTimeoutMs);
+        connect(m_authTimer, &QTimer::timeout, this, &Connection::authTimedOut);
+    }
     connect(m_idleTimer, &QTimer::timeout, this, [this] {
         qCDebug(lcCalls) << "closing a connection idle for" << m_idleTimer->interval() << "ms";
         closeGently();
@@ -92,6 +117,14 @@ void Connection::start()
         deleteLater();
         return;
     }
+    m_peer = addressText(m_socket->peerAddress());
+    if (!tls) {
+        m_spare = ::fcntl(static_cast<int>(m_descriptor), F_DUPFD_CLOEXEC, 0);
+        connect(m_socket, &QTcpSocket::bytesWritten, this,
+                [this](qint64 bytes) { m_replySent += bytes; });
+    }
+    if (m_authTimer && !m_refused)
+        m_authTimer->start();
     connect(m_socket, &QTcpSocket::readyRead, this, &Connection::serve);
     connect(m_socket, &QTcpSocket::bytesWritten, this, &Connection::written);
     connect(m_socket, &QTcpSocket::disconnected, this, &Connection::ended);
@@ -162,7 +195,7 @@ void Connection::readInput()
             oversized = true;
             break;
         }
-        const qint64 wanted = std::min(m_socket->bytesAvailable(), ReadChunk);
+        const qint64 wanted = m_peerDone ? 0 : std::min(m_socket->bytesAvailable(), ReadChunk);
         if (wanted <= 0)
             break;
         if (!m_server.budget().take(wanted)) {
@@ -183,6 +216,11 @@ void Connection::readInput()
         refuseAndClose(QStringLiteral("Mensagem excede o limite de %1 bytes; a conexão será "
                                       "encerrada.")
                            .arg(limit));
+        return;
+    }
+    // Every complete request of a half-closed client is answered; then it ends.
+    if (m_peerDone && !m_callRunning && !m_replying && !m_closing) {
+        closeGently();
         return;
     }
     updateTimers();
@@ -214,48 +252,139 @@ void Connection::takeLine(qsizetype newline)
 void Connection::handle(const QByteArray &line)
 {
     const ServeSettings &settings = m_server.settings();
-    const bool mustAuthenticate = !settings.token.isEmpty() && !m_authenticated;
-    protocol::RpcRequest request;
-    protocol::RpcFault fault;
-    const bool isAuth = line.size() <= AuthLineMax + settings.token.size() &&
-                        (mustAuthenticate || line.contains("kvr.auth")) &&
-                        protocol::parseRequest(line, request, fault) &&
-                        request.method == AuthMethod;
-    if (isAuth || mustAuthenticate) {
+    const bool mustAuthenticate = (!settings.token.isEmpty() || settings.login) && !m_authenticated;
+    const qsizetype firstLineMax = AuthLineMax + settings.token.size();
+    if (mustAuthenticate && line.size() > firstLineMax) {
         release(m_inCall);
         m_inCall = 0;
-        if (!isAuth) {
-            send(protocol::encodeErrorFor(request, protocol::RpcError::AccessDenied,
-                                          QStringLiteral("Autenticação necessária: a primeira "
-                                                         "chamada deve ser kvr.auth; a conexão "
-                                                         "será encerrada.")),
-                 true);
-            return;
-        }
-        if (!settings.token.isEmpty()) {
-            const QJsonArray &params = request.params;
-            const QByteArray given = params.size() == 1 && params.at(0).isString()
-                                         ? params.at(0).toString().toUtf8()
-                                         : QByteArray();
-            if (!sameSecret(given, settings.token)) {
-                qint64 held = 0;
-                if (m_warnings.allow(held))
-                    qCWarning(lcServer) << "wrong access token; closing connection";
-                send(protocol::encodeErrorFor(request, protocol::RpcError::AccessDenied,
-                                              QStringLiteral("Token de acesso inválido; a "
-                                                             "conexão será encerrada.")),
-                     true);
-                return;
-            }
-            m_authenticated = true;
-        }
-        send(protocol::encodeResultFor(request, QByteArrayLiteral(R"({"authenticated":true})")));
+        answerAttempt(protocol::encodeError(QJsonValue(), protocol::RpcError::AccessDenied,
+                                            QStringLiteral("A primeira mensagem tem %1 bytes; "
+                                                           "antes da autenticação o limite é "
+                                                           "de %2 bytes. A conexão será "
+                                                           "encerrada.")
+                                                .arg(line.size())
+                                                .arg(firstLineMax)),
+                      true);
+        return;
+    }
+    protocol::RpcRequest request;
+    protocol::RpcFault fault;
+    const bool parsed = line.size() <= firstLineMax &&
+                        (mustAuthenticate || line.contains("kvr.auth") ||
+                         (settings.login && line.contains("kvr.login"))) &&
+                        protocol::parseRequest(line, request, fault);
+    if (parsed && settings.login && request.method == protocol::access::loginMethod()) {
+        login(line);
+        return;
+    }
+    if ((parsed && request.method == protocol::access::authMethod()) || mustAuthenticate) {
+        release(m_inCall);
+        m_inCall = 0;
+        authenticate(request);
         return;
     }
     m_callRunning = true;
     updateTimers();
-    m_server.pool().submit(line, m_warnings, this,
+    m_server.pool().submit(line, CallContext{m_user, m_peer}, m_warnings, this,
                            [this](const QByteArray &reply) { callDone(reply); });
+}
+
+// kvr.auth, or whatever else came first on a connection that must authenticate.
+void Connection::authenticate(const protocol::RpcRequest &request)
+{
+    const ServeSettings &settings = m_server.settings();
+    // Here only on a connection that must authenticate, or for kvr.auth.
+    if (request.method != protocol::access::authMethod() ||
+        (settings.token.isEmpty() && settings.login && !m_authenticated)) {
+        const QString text =
+            settings.login ? protocol::access::loginRequired() : protocol::access::tokenRequired();
+        answerAttempt(protocol::encodeErrorFor(request, protocol::RpcError::AccessDenied, text),
+                      true);
+        return;
+    }
+    if (!settings.token.isEmpty()) {
+        const QJsonArray &params = request.params;
+        const QByteArray given = params.size() == 1 && params.at(0).isString()
+                                     ? params.at(0).toString().toUtf8()
+                                     : QByteArray();
+        if (!sameSecret(given, settings.token)) {
+            m_server.throttle().failed(m_peer, "access token");
+            answerAttempt(protocol::encodeErrorFor(request, protocol::RpcError::AccessDenied,
+                                                   protocol::access::wrongToken()),
+                          true);
+            return;
+        }
+        if (settings.login && !m_authenticated)
+            m_user = TokenUser;
+        m_authenticated = true;
+        if (m_authTimer)
+            m_authTimer->stop();
+    }
+    answerAttempt(
+        protocol::encodeResultFor(request, QByteArrayLiteral(R"({"authenticated":true})")), false);
+}
+
+void Connection::login(const QByteArray &line)
+{
+    m_loggingIn = true;
+    m_callRunning = true;
+    updateTimers();
+    m_server.pool().submit(line, CallContext{m_user, m_peer}, m_warnings, this,
+                           [this](const QByteArray &reply) { callDone(reply); });
+}
+
+void Connection::loginDone(const QByteArray &reply)
+{
+    protocol::RpcResponse response;
+    QString problem;
+    const bool ok = protocol::parseResponse(reply, response, problem) && response.ok;
+    if (ok) {
+        m_authenticated = true;
+        m_user = response.result.toObject().value(QStringLiteral("user")).toString();
+        if (m_authTimer)
+            m_authTimer->stop();
+    } else {
+        m_server.throttle().failed(m_peer, "login");
+    }
+    answerAttempt(reply, !ok);
+}
+
+// Answers an authentication attempt, as late as guessing from this address
+// has earned.
+void Connection::answerAttempt(const QByteArray &json, bool thenClose)
+{
+    const qint64 delay = m_server.throttle().delayMs(m_peer);
+    if (delay <= 0) {
+        send(json, thenClose);
+        return;
+    }
+    m_replying = true;
+    m_closeAfterReply = m_closeAfterReply || thenClose;
+    updateTimers();
+    // Precise: a coarse timer may fire 5% early, shortening the earned wait.
+    QTimer::singleShot(std::chrono::milliseconds(delay), Qt::PreciseTimer, this, [this, json] {
+        if (!m_gone && !m_closing)
+            send(json);
+    });
+}
+
+void Connection::authTimedOut()
+{
+    if (m_authenticated || m_callRunning || m_replying || m_closing || m_gone)
+        return;
+    if (!m_ready) {
+        m_socket->abort();
+        ended();
+        return;
+    }
+    release(static_cast<qint64>(m_buffer.size()));
+    m_buffer = QByteArray();
+    m_scanned = 0;
+    send(protocol::encodeError(QJsonValue(), protocol::RpcError::AccessDenied,
+                               QStringLiteral("A autenticação não foi feita em %1 s; a conexão "
+                                              "será encerrada.")
+                                   .arg(m_authTimer->interval() / 1000)),
+         true);
 }
 
 void Connection::callDone(const QByteArray &reply)
@@ -267,6 +396,10 @@ void Connection::callDone(const QByteArray &reply)
         deleteLater();
         return;
     }
+    if (std::exchange(m_loggingIn, false)) {
+        loginDone(reply);
+        return;
+    }
     send(reply);
 }
 
@@ -275,7 +408,12 @@ void Connection::send(const QByteArray &json, bool thenClose)
     m_replying = true;
     m_closeAfterReply = m_closeAfterReply || thenClose;
     updateTimers();
-    m_socket->write(protocol::LineFramer::frame(json));
+    m_replyOut = protocol::LineFramer::frame(json);
+    m_replySent = 0;
+    if (m_spareWriter)
+        m_spareWriter->write(m_replyOut);
+    else
+        m_socket->write(m_replyOut);
 }
 
 void Connection::refuseAndClose(const QString &message)
@@ -288,6 +426,8 @@ void Connection::refuseAndClose(const QString &message)
 
 bool Connection::flushed() const
 {
+    if (m_spareWriter)
+        return m_spareWriter->idle();
     const auto *tls = qobject_cast<const QSslSocket *>(m_socket);
     return m_socket->bytesToWrite() == 0 && (!tls || tls->encryptedBytesToWrite() == 0);
 }
@@ -331,6 +471,12 @@ void Connection::closeGently()
     updateTimers();
     release(static_cast<qint64>(m_buffer.size()));
     m_buffer = QByteArray();
+    if (m_spareWriter) {
+        // The client has sent all it will; what it was owed has been sent.
+        m_spareWriter->finish();
+        ended();
+        return;
+    }
     // TLS encrypts a reply into the plain socket's buffer and says it was
     // written before it reaches the kernel: push it out before the shutdown.
     m_socket->flush();
@@ -343,6 +489,11 @@ void Connection::ended()
 {
     if (m_gone)
         return;
+    if (m_spare >= 0 && !m_peerDone && !m_closing &&
+        (m_callRunning || m_replying || !m_buffer.isEmpty() || m_socket->bytesAvailable() > 0)) {
+        peerHalfClosed();
+        return;
+    }
     m_gone = true;
     updateTimers();
     m_drainTimer->stop();
@@ -356,6 +507,35 @@ void Connection::release(qint64 bytes)
         return;
     m_charged -= bytes;
     m_server.budget().give(bytes);
+}
+
+// Qt has closed its socket on the end of the input; the spare descriptor
+// still reaches the client, which may be waiting for its replies.
+void Connection::peerHalfClosed()
+{
+    m_peerDone = true;
+    m_spareWriter = new SpareWriter(std::exchange(m_spare, -1), this);
+    connect(m_spareWriter, &SpareWriter::drained, this, &Connection::written);
+    connect(m_spareWriter, &SpareWriter::failed, this, [this] {
+        m_closing = true;
+        m_spareWriter->finish();
+        ended();
+    });
+    const QByteArray rest = m_socket->readAll();
+    if (!rest.isEmpty()) {
+        if (!m_server.budget().take(rest.size())) {
+            m_spareWriter->finish();
+            m_closing = true;
+            ended();
+            return;
+        }
+        charge(rest.size());
+        m_buffer.append(rest);
+    }
+    if (m_replying)
+        m_spareWriter->write(m_replyOut.mid(m_replySent));
+    else if (!m_callRunning)
+        readInput();
 }
 
 } // namespace kvr::server

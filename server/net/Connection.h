@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QString>
 
 class QTcpSocket;
 class QTimer;
@@ -15,6 +16,7 @@ struct RpcRequest;
 namespace kvr::server {
 
 class AppServer;
+class SpareWriter;
 
 // One client connection, served by signals on an I/O thread. One request at
 // a time, answered in order: while its call runs or its reply is unsent,
@@ -38,7 +40,11 @@ private:
     void readInput();
     void takeLine(qsizetype newline);
     void handle(const QByteArray &line);
-    bool answerAuth(const QByteArray &line);
+    void authenticate(const protocol::RpcRequest &request);
+    void login(const QByteArray &line);
+    void loginDone(const QByteArray &reply);
+    void answerAttempt(const QByteArray &json, bool thenClose);
+    void authTimedOut();
     void callDone(const QByteArray &reply);
     void send(const QByteArray &json, bool thenClose = false);
     void refuseAndClose(const QString &message);
@@ -46,6 +52,7 @@ private:
     void updateTimers();
     void closeGently();
     void ended();
+    void peerHalfClosed();
     void charge(qint64 bytes) { m_charged += bytes; }
     void release(qint64 bytes);
     bool flushed() const;
@@ -61,6 +68,7 @@ private:
     QTimer *m_idleTimer = nullptr;
     QTimer *m_lineTimer = nullptr;
     QTimer *m_drainTimer = nullptr;
+    QTimer *m_authTimer = nullptr;
     WarningLimiter m_warnings;
     bool m_ready = false;
     bool m_callRunning = false;
@@ -70,6 +78,16 @@ private:
     bool m_stopping = false;
     bool m_gone = false;
     bool m_authenticated = false;
+    bool m_loggingIn = false;
+    QString m_user; // who logged in, for the history
+    QString m_peer; // the client's address
+    // A duplicate of a plain socket's descriptor, so that replies can still
+    // be sent after the client half-closed (Qt then closes its own).
+    int m_spare = -1;
+    SpareWriter *m_spareWriter = nullptr;
+    bool m_peerDone = false;
+    QByteArray m_replyOut; // the reply being sent, and how much of it left
+    qint64 m_replySent = 0;
 };
 
 } // namespace kvr::server

@@ -21,6 +21,12 @@ struct ServeSettings
     int lineTimeoutMs = 60 * 1000;
     // When not empty, every connection starts with kvr.auth and this token.
     QByteArray token;
+    // Every connection starts with kvr.login (or kvr.auth with the token).
+    bool login = false;
+    // Changes are recorded in the history (off only to measure its cost).
+    bool history = true;
+    // A connection that must authenticate and has not within this is closed.
+    int authTimeoutMs = 10 * 1000;
     // When set, connections are served over TLS with this identity.
     std::optional<QSslConfiguration> tls;
 };

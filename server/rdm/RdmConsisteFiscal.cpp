@@ -3,7 +3,9 @@
 #include "fiscal/CfopRecord.h"
 #include "fiscal/TaxRecord.h"
 #include "protocol/DataPacket.h"
+#include "server/rdm/AuditTrail.h"
 #include "server/rdm/Catalog.h"
+#include "server/rdm/DeltaWriter.h"
 #include "server/rdm/RuleDelta.h"
 #include "server/rdm/RuleGenerator.h"
 #include "server/rdm/RuleImport.h"
@@ -91,26 +93,13 @@ qint64 RdmConsisteFiscal::serve(const fiscal::SetConsistencia &args)
 {
     RuleValidator::checkDelta(args.delta);
     const QList<RuleChange> changes = RuleDelta::read(args.delta);
+    DeltaWriter::checkEachRuleOnce(changes);
 
     Catalog catalog(m_storage);
-    RuleValidator validator(catalog);
-    RuleRepository rules(m_storage);
+    AuditTrail history(m_storage, fiscal::SetConsistencia::name());
     WriteTransaction transaction(m_storage);
-    for (const RuleChange &change : changes) {
-        const QString &number = change.old.at(R::NRSEQCONSISTE);
-        RuleValidator::checkUnchanged(change.old, rules.find(number));
-        if (change.remove) {
-            rules.remove(number);
-            continue;
-        }
-        QStringList row = change.row;
-        validator.checkUpdate(change.old, row);
-        RuleValidator::checkNoDuplicate(
-            number,
-            rules.duplicateOf(row.at(R::CDIMPOSTO), row.at(R::CDFISCOPER), row.at(R::CDSITUTRIB),
-                              row.at(R::CDFISCAL), row.at(R::IDBLOQADMI), number));
-        rules.update(row);
-    }
+    DeltaWriter(m_storage, catalog).apply(changes, history);
+    history.write();
     transaction.commit();
     return changes.size();
 }
@@ -124,6 +113,7 @@ qint64 RdmConsisteFiscal::serve(const fiscal::CadAutoAtualiza &args)
     validator.checkChanges(info, args);
 
     RuleRepository rules(m_storage);
+    AuditTrail history(m_storage, fiscal::CadAutoAtualiza::name());
     WriteTransaction transaction(m_storage);
     QList<QStringList> picked;
     if (args.byRange()) {
@@ -136,10 +126,11 @@ qint64 RdmConsisteFiscal::serve(const fiscal::CadAutoAtualiza &args)
         }
     }
     qint64 count = 0;
-    for (QStringList row : picked) {
+    for (const QStringList &before : std::as_const(picked)) {
         // Predefined rules are left as they are.
-        if (row.at(R::IDCONSPREDEFI) != QLatin1String("N"))
+        if (before.at(R::IDCONSPREDEFI) != QLatin1String("N"))
             continue;
+        QStringList row = before;
         args.applyTo(row);
         validator.check(row);
         const QString number = row.at(R::NRSEQCONSISTE);
@@ -147,8 +138,10 @@ qint64 RdmConsisteFiscal::serve(const fiscal::CadAutoAtualiza &args)
             number, rules.duplicateOf(args.tax, row.at(R::CDFISCOPER), row.at(R::CDSITUTRIB),
                                       row.at(R::CDFISCAL), row.at(R::IDBLOQADMI), number));
         rules.update(row);
+        history.changed(before, row);
         ++count;
     }
+    history.write();
     transaction.commit();
     return count;
 }
@@ -162,6 +155,7 @@ qint64 RdmConsisteFiscal::serve(const fiscal::CadAutoInsere &args)
     validator.checkGeneration(info, args, generator.blueprint());
 
     RuleRepository rules(m_storage);
+    AuditTrail history(m_storage, fiscal::CadAutoInsere::name());
     WriteTransaction transaction(m_storage);
     const QStringList &blueprint = generator.blueprint();
     QList<QStringList> created = generator.rules(
@@ -169,6 +163,9 @@ qint64 RdmConsisteFiscal::serve(const fiscal::CadAutoInsere &args)
                                  : catalog.cfopCodesBetween(args.firstCfop, args.lastCfop),
         rules.combinationsOf(info.code, blueprint.at(R::CDFISCAL), blueprint.at(R::IDBLOQADMI)));
     rules.insertNumbered(created);
+    for (const QStringList &row : std::as_const(created))
+        history.created(row);
+    history.write();
     transaction.commit();
     return created.size();
 }
@@ -176,6 +173,14 @@ qint64 RdmConsisteFiscal::serve(const fiscal::CadAutoInsere &args)
 qint64 RdmConsisteFiscal::serve(const fiscal::ImportaConsistencias &args)
 {
     return RuleImport(m_storage).run(args.tax, args.rules.packet);
+}
+
+QByteArray RdmConsisteFiscal::serve(const fiscal::GetHistorico &args)
+{
+    Catalog::checkTaxCode(args.tax);
+    if (!args.number.isEmpty())
+        RuleValidator::checkRuleNumber(args.number);
+    return AuditTrail::history(m_storage, args.tax, args.number);
 }
 
 } // namespace kvr::server

@@ -42,6 +42,8 @@ public:
     qint64 serve(const fiscal::CadAutoInsere &args);
     // Beyond the screens' nine: rules imported from a spreadsheet (RuleImport).
     qint64 serve(const fiscal::ImportaConsistencias &args);
+    // The history of changes of a rule or of every rule of a tax.
+    QByteArray serve(const fiscal::GetHistorico &args);
 
 private:
     Storage &m_storage;

@@ -1,8 +1,10 @@
 #include "server/rdm/RuleImport.h"
 
+#include "fiscal/ConsisteFiscalContract.h"
 #include "protocol/DataPacket.h"
 #include "protocol/Excerpt.h"
 #include "server/common/AppError.h"
+#include "server/rdm/AuditTrail.h"
 #include "server/rdm/Catalog.h"
 #include "server/rdm/RuleRecord.h"
 #include "server/rdm/RuleRepository.h"
@@ -123,6 +125,10 @@ qint64 RuleImport::run(const QString &tax, const QJsonObject &json)
                        .arg(refused.size())) +
             QLatin1Char('\n') + refused.join(QLatin1Char('\n')));
     rules.insertNumbered(accepted);
+    AuditTrail history(m_storage, fiscal::ImportaConsistencias::name());
+    for (const QStringList &row : std::as_const(accepted))
+        history.created(row);
+    history.write();
     transaction.commit();
     return accepted.size();
 }

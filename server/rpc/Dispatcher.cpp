@@ -59,7 +59,8 @@ QByteArray Dispatcher::handle(const QByteArray &message, WarningLimiter &warning
     try {
         return protocol::encodeResultFor(request, it.value()(shortName, request.params));
     } catch (const AppError &error) {
-        if (mayWarn(warnings, note))
+        // Refused logins are logged by the connection, with the peer's address.
+        if (error.code() != RpcError::AccessDenied && mayWarn(warnings, note))
             qCWarning(lcServer) << request.method << "failed, error"
                                 << static_cast<int>(error.code()) << qUtf8Printable(note);
         return protocol::encodeErrorFor(request, error.code(),

@@ -62,6 +62,28 @@ const std::vector<QStringList> &steps()
                            "valor BIGINT NOT NULL)"),
             QStringLiteral("INSERT INTO contador (nome, valor) VALUES ('consistencia', 0)"),
         },
+        {
+            // Accounts: only a salted memory-hard hash of each password.
+            QStringLiteral("CREATE TABLE usuario ("
+                           "nmusuario VARCHAR(64) PRIMARY KEY,"
+                           "dshash VARCHAR(255) NOT NULL,"
+                           "dtcriacao VARCHAR(30) NOT NULL)"),
+            // The history of rule changes; numbered by the writer's counter,
+            // so their order is the order of the commits of every app server.
+            QStringLiteral("CREATE TABLE historico ("
+                           "nrseqhistorico %ROWKEY%,"
+                           "dtalteracao VARCHAR(24) NOT NULL,"
+                           "nmusuario VARCHAR(64) NOT NULL,"
+                           "dsorigem VARCHAR(64) NOT NULL,"
+                           "nmmetodo VARCHAR(30) NOT NULL,"
+                           "cdimposto VARCHAR(2) NOT NULL,"
+                           "nrseqconsiste VARCHAR(10) NOT NULL,"
+                           "idoperacao VARCHAR(1) NOT NULL,"
+                           "dsalteracoes TEXT NOT NULL)"),
+            QStringLiteral("CREATE INDEX historico_regra ON historico "
+                           "(cdimposto, nrseqconsiste)"),
+            QStringLiteral("INSERT INTO contador (nome, valor) VALUES ('historico', 0)"),
+        },
     };
     return list;
 }
@@ -84,8 +106,15 @@ int Migrations::apply(Storage &storage)
     const int before = current.next() ? current.value(0).toInt() : 0;
     current.finish();
     for (int version = before + 1; version <= latestVersion(); ++version) {
-        for (const QString &sql : steps().at(static_cast<size_t>(version - 1)))
+        for (QString sql : steps().at(static_cast<size_t>(version - 1))) {
+            // A 64-bit key that on SQLite is the row id itself, so a table
+            // written in bulk keeps one b-tree fewer.
+            sql.replace(QLatin1String("%ROWKEY%"),
+                        storage.kind() == DatabaseUrl::Kind::Sqlite
+                            ? QLatin1String("INTEGER PRIMARY KEY")
+                            : QLatin1String("BIGINT PRIMARY KEY"));
             storage.execute(sql);
+        }
         QSqlQuery &record = storage.prepared(
             QStringLiteral("INSERT INTO kvr_migracao (versao, aplicada_em) VALUES (?, ?)"));
         record.addBindValue(version);

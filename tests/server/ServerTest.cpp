@@ -2,6 +2,7 @@
 
 #include "fiscal/RuleRecord.h"
 
+#include <QProcess>
 #include <QSqlQuery>
 
 namespace kvr::test {
@@ -67,6 +68,17 @@ QStringList ServerTest::rule(const QString &tax, const QString &number)
         if (field(packet, row, QStringLiteral("NRSEQCONSISTE")) == number)
             return row;
     return {};
+}
+
+bool ServerTest::addUser(const QString &dbUrl, const QString &name, const QByteArray &password)
+{
+    QProcess add;
+    add.start(ServerProcess::binary(),
+              {QStringLiteral("--db"), dbUrl, QStringLiteral("--add-user"), name});
+    add.write(password + '\n');
+    add.closeWriteChannel();
+    return add.waitForFinished(60000) && add.exitStatus() == QProcess::NormalExit &&
+           add.exitCode() == 0;
 }
 
 int ServerTest::indexOf(const QString &name)

@@ -25,6 +25,8 @@ public:
     static QString field(const QStringList &rule, const QString &name);
     static QStringList withField(QStringList rule, const QString &name, const QString &value);
     static int indexOf(const QString &name);
+    // kvr-appserver --add-user on a database, the password on standard input.
+    static bool addUser(const QString &dbUrl, const QString &name, const QByteArray &password);
 
 protected:
     void SetUp() override;

@@ -108,8 +108,9 @@ bool TestDatabase::createPostgres(const QString &name)
 bool TestDatabase::emptyPostgres(const QString &name)
 {
     return runOnCluster(
-        {QStringLiteral("DROP TABLE IF EXISTS kvr_migracao, consistencia, contador, "
-                        "cst, cst_familia, cfop, imposto CASCADE")},
+        {QStringLiteral(
+            "DROP TABLE IF EXISTS kvr_migracao, consistencia, contador, usuario, historico, "
+            "cst, cst_familia, cfop, imposto CASCADE")},
         m_error, name);
 }
 

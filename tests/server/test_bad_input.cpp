@@ -248,6 +248,7 @@ TEST_P(BadInput, EveryCallOfTheContractIsServedWithItsArgumentsChecked)
                                      {QStringLiteral("setConsistencia"), 1},
                                      {QStringLiteral("cadAutoAtualiza"), 6},
                                      {QStringLiteral("cadAutoInsere"), 12},
+                                     {QStringLiteral("getHistorico"), 2},
                                      {QStringLiteral("importaConsistencias"), 2}};
     const QList<kvr::fiscal::CallInfo> calls = kvr::fiscal::ConsisteFiscalContract::describeAll();
     QMap<QString, int> declared;

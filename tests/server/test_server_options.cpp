@@ -115,6 +115,13 @@ TEST(ServerOptions, FaultsAreWordedForTheUser)
          false},
         {"--tls-key k.pem",
          "Informe --tls-cert e --tls-key juntos: o certificado e a sua chave privada.", false},
+        {"--login --no-history",
+         "--login e --no-history não combinam: com login, toda alteração fica no histórico.",
+         false},
+        {"--list-users --add-user ana",
+         "Use só uma de --add-user, --remove-user e --list-users por vez.", false},
+        {"--auth-timeout 0",
+         "Valor inválido para --auth-timeout: 0 (use um número inteiro de 1 a 3600).", false},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.arguments);
@@ -130,12 +137,30 @@ TEST(ServerOptions, UsageListsEveryOption)
 {
     const QString usage = ServerOptions::usage();
     EXPECT_TRUE(usage.startsWith(QStringLiteral("uso: kvr-appserver"))) << usage.toStdString();
-    for (const char *option :
-         {"--listen HOST:PORTA", "--db URL", "--seed", "--max-message BYTES", "--db-pool N",
-          "--max-connections N", "--max-pending BYTES", "--idle-timeout SEGUNDOS",
-          "--line-timeout SEGUNDOS", "--shutdown-grace SEGUNDOS", "--token-file ARQUIVO",
-          "--tls-cert ARQUIVO", "--tls-key ARQUIVO", "--config ARQUIVO", "--backup ARQUIVO",
-          "--cfop-table ARQUIVO", "--restore ARQUIVO", "--help"})
+    for (const char *option : {"--listen HOST:PORTA",
+                               "--db URL",
+                               "--seed",
+                               "--max-message BYTES",
+                               "--db-pool N",
+                               "--max-connections N",
+                               "--max-pending BYTES",
+                               "--idle-timeout SEGUNDOS",
+                               "--line-timeout SEGUNDOS",
+                               "--shutdown-grace SEGUNDOS",
+                               "--token-file ARQUIVO",
+                               "--tls-cert ARQUIVO",
+                               "--tls-key ARQUIVO",
+                               "--config ARQUIVO",
+                               "--backup ARQUIVO",
+                               "--cfop-table ARQUIVO",
+                               "--restore ARQUIVO",
+                               "--login",
+                               "--auth-timeout SEGUNDOS",
+                               "--no-history",
+                               "--add-user NOME",
+                               "--remove-user NOME",
+                               "--list-users",
+                               "--help"})
         EXPECT_TRUE(usage.contains(QString::fromUtf8(option))) << option;
 }
 

@@ -3,6 +3,7 @@
 #include "CLI/STD/KVR/KVR51400/Cli_kvr51401.h"
 #include "CLI/STD/KVR/KVR51400/FieldColour.h"
 #include "CLI/STD/KVR/KVR51400/MaintenanceDisplay.h"
+#include "CLI/STD/KVR/KVR51400/MaintenanceHistory.h"
 #include "CLI/STD/KVR/KVR51400/MessageTables.h"
 #include "CLI/STD/KVR/KVR51400/RdmConsisteFiscal.h"
 #include "CLI/STD/KVR/KVR51400/RuleRecords.h"
@@ -137,6 +138,7 @@ TfrmConsisteFiscal::TfrmConsisteFiscal(QWidget *parent)
         kvrGuard([this]() { sbtImportarClick(sbtImportar); });
     });
     mnuImportar->setObjectName(QStringLiteral("mnuImportar"));
+    MaintenanceHistory::Attach(this);
 
     createRecords();
     createTaxPanel();

@@ -72,3 +72,8 @@ qint64 RdmConsisteFiscal::cadAutoInsere(const fiscal::CadAutoInsere &insert) con
 {
     return call(insert);
 }
+
+QVariant RdmConsisteFiscal::getHistorico(const QString &tax, const QString &number) const
+{
+    return call(fiscal::GetHistorico{tax, number});
+}

@@ -29,6 +29,7 @@ public:
     qint64 setConsistencia(const QJsonObject &delta) const;
     qint64 cadAutoAtualiza(const kvr::fiscal::CadAutoAtualiza &update) const;
     qint64 cadAutoInsere(const kvr::fiscal::CadAutoInsere &insert) const;
+    QVariant getHistorico(const QString &tax, const QString &number) const;
 
     // The reply as it came, a failure included, for a screen that looks at a
     // refusal before CheckResultServ reports it (the import lists every
