@@ -32,6 +32,19 @@ std::shared_ptr<ParsedJson> parseJson(const QByteArray &text, QString &problem,
     return parsed;
 }
 
+std::shared_ptr<const PacketPart> parseObject(const QByteArray &text, QString &problem,
+                                              const QString &notObject)
+{
+    std::shared_ptr<ParsedJson> parsed = parseJson(text, problem);
+    if (!parsed)
+        return nullptr;
+    if (!parsed->root.is_object()) {
+        problem = notObject;
+        return nullptr;
+    }
+    return std::make_shared<const PacketPart>(PacketPart{parsed, parsed->root});
+}
+
 QString toQString(std::string_view utf8)
 {
     return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
@@ -114,12 +127,8 @@ PacketData::PacketData(std::shared_ptr<const detail::PacketPart> part) : m_part(
 PacketData PacketData::fromJson(QByteArray text, QString *problem)
 {
     QString why;
-    std::shared_ptr<detail::ParsedJson> parsed = detail::parseJson(text, why);
-    if (parsed && !parsed->root.is_object())
-        why = QStringLiteral("não é um pacote de registros.");
-    else if (parsed)
-        return PacketData(
-            std::make_shared<const detail::PacketPart>(detail::PacketPart{parsed, parsed->root}));
+    if (auto part = detail::parseObject(text, why, QStringLiteral("não é um pacote de registros.")))
+        return PacketData(std::move(part));
     if (problem)
         *problem = QStringLiteral("Pacote de dados inválido: ") + why;
     return PacketData();
