@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     require(parsed.hasChange("insert") == built.hasChange("insert"));
 
     try {
-        const QList<server::RuleChange> changes = server::RuleDelta::read(json);
+        const QList<server::RuleChange> changes = server::RuleDelta::read(parsed);
         require(changes.size() == delta.changes.size());
         for (const server::RuleChange &change : changes) {
             require(change.old.size() == fiscal::RuleRecord::FieldCount);

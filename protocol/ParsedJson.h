@@ -1,7 +1,7 @@
 #pragma once
 
 // Internal to protocol/: the strict parser's document, shared by the packet
-// and delta handles and the reply reader. Included only by
+// and delta handles and the request and reply readers. Included only by
 // protocol's own sources, so that nobody else compiles the parser's large
 // header.
 #include <QByteArray>
@@ -23,7 +23,7 @@ struct ParsedJson
 };
 
 // A value inside a parsed text, keeping the parse alive: a reply's packet, a
-// delta, or the whole text.
+// request's arguments or delta argument, or the whole text.
 struct PacketPart
 {
     std::shared_ptr<ParsedJson> document;

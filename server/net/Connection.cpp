@@ -233,10 +233,10 @@ void Connection::handle(const QByteArray &line)
             return;
         }
         if (!settings.token.isEmpty()) {
-            const QJsonArray &params = request.params;
-            const QByteArray given = params.size() == 1 && params.at(0).isString()
-                                         ? params.at(0).toString().toUtf8()
-                                         : QByteArray();
+            const protocol::RequestParams &params = request.params;
+            QString token;
+            const QByteArray given =
+                params.size() == 1 && params.text(0, token) ? token.toUtf8() : QByteArray();
             if (!sameSecret(given, settings.token)) {
                 qint64 held = 0;
                 if (m_warnings.allow(held))
