@@ -12,17 +12,19 @@ std::shared_ptr<ParsedJson> parseJson(const QByteArray &text, QString &problem,
                                       std::size_t maxDepth)
 {
     auto parsed = std::make_shared<ParsedJson>();
+    simdjson::dom::parser parser;
     if (maxDepth != simdjson::DEFAULT_MAX_DEPTH &&
-        parsed->parser.allocate(std::size_t(text.size()), maxDepth)) {
+        parser.allocate(std::size_t(text.size()), maxDepth)) {
         problem = QStringLiteral("memória insuficiente para ler o texto.");
         return nullptr;
     }
     // The parser reads a few bytes past the end: it copies the text only when
     // the buffer has no room for them.
     const bool padded = text.capacity() - text.size() >= qsizetype(simdjson::SIMDJSON_PADDING);
-    const auto error = parsed->parser
-                           .parse(reinterpret_cast<const uint8_t *>(text.constData()),
-                                  size_t(text.size()), !padded)
+    const auto error = parser
+                           .parse_into_document(parsed->document,
+                                                reinterpret_cast<const uint8_t *>(text.constData()),
+                                                size_t(text.size()), !padded)
                            .get(parsed->root);
     if (error) {
         problem = QStringLiteral("o texto não é JSON válido (%1).")
