@@ -7,20 +7,26 @@
 // cadAutoAtualiza over a list of the most rules a list may hold vs one a
 // tenth as long (the cost per rule must not grow with the list); and the
 // strict-JSON check of a large request (the strict parser's parse, which
-// every request goes through first) vs Qt's parse of it. The server is the
-// real kvr-appserver binary.
+// every request goes through first) vs Qt's parse of it, and the same request
+// read by the server into rule records (parse, arguments, delta) vs that Qt
+// parse. The server is the real kvr-appserver binary.
 #include "bench/BenchRules.h"
 #include "fiscal/CstTable.h"
 #include "fiscal/RuleRecord.h"
 #include "kit/core/Errors.h"
 #include "kit/data/TClientDataSet.h"
 #include "kit/net/TNetConnection.h"
+#include "protocol/DataPacket.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/LineFramer.h"
 #include "protocol/StrictJson.h"
 #include "server/rdm/RdmConsisteFiscal.h"
+#include "server/rdm/RuleDelta.h"
 #include "server/rdm/RuleRecord.h"
 #include "server/rdm/RuleRepository.h"
+#include "server/rdm/RuleValidator.h"
+#include "server/rpc/CallReader.h"
+#include "server/rpc/Dispatcher.h"
 #include "server/seed/Seeder.h"
 #include "server/storage/Migrations.h"
 #include "server/storage/Storage.h"
@@ -271,22 +277,43 @@ double ms(qint64 ns)
 // A setConsistencia request with the most changes a delta may hold.
 QByteArray largeDeltaRequest()
 {
-    QJsonArray changes;
+    kvr::protocol::Delta delta;
+    delta.fields = RuleRecord::fields();
     QStringList row = RuleRecord::blankRow();
     row[RuleRecord::CDIMPOSTO] = Tax;
     row[RuleRecord::DSCONSISTENCIA] = QStringLiteral("Operação de saída com substituição");
     for (qsizetype i = 0; i < RdmConsisteFiscal::MaxDeltaChanges; ++i) {
         row[RuleRecord::NRSEQCONSISTE] = RuleRepository::formatNumber(i + 1);
         row[RuleRecord::CDFISCOPER] = QString::number(5101 + i % 600);
-        changes.append(QJsonObject{{QStringLiteral("op"), QStringLiteral("update")},
-                                   {QStringLiteral("old"), QJsonArray::fromStringList(row)},
-                                   {QStringLiteral("new"), QJsonArray::fromStringList(row)}});
+        delta.changes.append({kvr::protocol::DeltaChange::Op::Update, row, row});
     }
-    const QJsonObject delta{{QStringLiteral("fields"), QJsonArray()},
-                            {QStringLiteral("changes"), changes}};
     return kvr::protocol::encodeRequest(
-        1, QStringLiteral("kvr51400.rdmConsisteFiscal.setConsistencia"), {delta});
+        1, QStringLiteral("kvr51400.rdmConsisteFiscal.setConsistencia"),
+        {kvr::protocol::deltaToJson(delta)});
 }
+
+// What the server does with a setConsistencia request before it touches the
+// database: the request read, the delta argument taken, checked and decoded
+// into rule records. Returns the number of changes read.
+class DeltaReading final
+{
+public:
+    DeltaReading()
+    {
+        m_dispatcher.add(RdmConsisteFiscal::objectName(), kvr::fiscal::SetConsistencia::name(),
+                         [](const QString &method, const auto &params) {
+                             const auto call =
+                                 readCall<kvr::fiscal::SetConsistencia>(method, params);
+                             RuleValidator::checkDelta(call.delta);
+                             return QByteArray::number(RuleDelta::read(call.delta).size());
+                         });
+    }
+    QByteArray run(const QByteArray &request) { return m_dispatcher.handle(request, m_warnings); }
+
+private:
+    Dispatcher m_dispatcher;
+    WarningLimiter m_warnings;
+};
 
 } // namespace
 
@@ -507,7 +534,8 @@ int main(int argc, char **argv)
         static_cast<double>(longList) / (10.0 * static_cast<double>(shortList));
 
     const QByteArray request = largeDeltaRequest();
-    qint64 bestCheck = -1, bestParse = -1;
+    DeltaReading reading;
+    qint64 bestCheck = -1, bestParse = -1, bestRead = -1;
     for (int round = 0; round < Rounds; ++round) {
         QElapsedTimer timer;
         timer.start();
@@ -516,16 +544,26 @@ int main(int argc, char **argv)
         timer.restart();
         const bool parsed = QJsonDocument::fromJson(request).isObject();
         const qint64 parse = timer.nsecsElapsed();
-        if (!strict || !parsed) {
-            std::fprintf(stderr, "the large request did not read\n");
+        timer.restart();
+        const QByteArray reply = reading.run(request);
+        const qint64 read = timer.nsecsElapsed();
+        const QByteArray expected = QByteArrayLiteral(",\"result\":") +
+                                    QByteArray::number(RdmConsisteFiscal::MaxDeltaChanges);
+        if (!strict || !parsed || !reply.contains(expected)) {
+            std::fprintf(stderr, "the large request did not read: %s\n",
+                         reply.left(300).constData());
             return 1;
         }
         bestCheck = bestCheck < 0 ? check : std::min(bestCheck, check);
         bestParse = bestParse < 0 ? parse : std::min(bestParse, parse);
+        bestRead = bestRead < 0 ? read : std::min(bestRead, read);
     }
     std::printf("strict-JSON check of a %lld-byte request: %.1f ms; QJsonDocument parse: %.1f ms\n",
                 static_cast<long long>(request.size()), ms(bestCheck), ms(bestParse));
+    std::printf("setConsistencia of %lld changes read into rule records: %.1f ms\n",
+                static_cast<long long>(RdmConsisteFiscal::MaxDeltaChanges), ms(bestRead));
     const double checkRatio = static_cast<double>(bestCheck) / static_cast<double>(bestParse);
+    const double deltaRatio = static_cast<double>(bestRead) / static_cast<double>(bestParse);
 
     std::printf("ratio getConsistencias/C API read: %.2f (target <= 2.0)\n", readRatio);
     std::printf("ratio screen load/C API read: %.2f (target <= 3.0)\n", screenRatio);
@@ -534,5 +572,6 @@ int main(int argc, char **argv)
     std::printf("ratio cadAutoAtualiza per listed rule, long/short list: %.2f (target <= 1.5)\n",
                 listRatio);
     std::printf("ratio strict-JSON check/QJsonDocument parse: %.2f (target <= 0.25)\n", checkRatio);
+    std::printf("ratio setConsistencia request read/QJsonDocument parse: %.2f\n", deltaRatio);
     return 0;
 }

@@ -3,7 +3,6 @@
 #include "fiscal/RemoteCall.h"
 #include "fiscal/Replies.h"
 
-#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -107,7 +106,7 @@ struct SetConsistencia
     static QString name() { return QStringLiteral("setConsistencia"); }
     using Reply = AffectedReply;
 
-    QJsonObject delta;
+    protocol::DeltaData delta;
 
     static constexpr auto arguments()
     {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/DeltaData.h"
+
 #include <QJsonObject>
 #include <QList>
 #include <QString>
@@ -21,7 +23,7 @@ enum class ArgType {
     Text,   // QString: a string
     Flags,  // QList<bool>: an array of `length` booleans
     Texts,  // QStringList: an array of `length` strings
-    Delta,  // QJsonObject: a change packet
+    Delta,  // protocol::DeltaData: a change packet
     Packet, // DataPacket: a data packet of records
 };
 
@@ -45,7 +47,7 @@ template <> struct ArgTypeOf<QStringList>
 {
     static constexpr ArgType value = ArgType::Texts;
 };
-template <> struct ArgTypeOf<QJsonObject>
+template <> struct ArgTypeOf<protocol::DeltaData>
 {
     static constexpr ArgType value = ArgType::Delta;
 };
@@ -104,8 +106,8 @@ template <typename Call> QVariantList toVariants(const Call &call)
         using T = std::decay_t<decltype(value)>;
         if constexpr (std::is_same_v<T, QString>) {
             list.append(value);
-        } else if constexpr (std::is_same_v<T, QJsonObject>) {
-            list.append(QVariant::fromValue(value));
+        } else if constexpr (std::is_same_v<T, protocol::DeltaData>) {
+            list.append(QVariant::fromValue(value.toJsonObject()));
         } else if constexpr (std::is_same_v<T, DataPacket>) {
             list.append(QVariant::fromValue(value.packet));
         } else {

@@ -1,7 +1,9 @@
-// libFuzzer target: a setConsistencia delta as the wire reads it
-// (deltaFromJson) and as the server turns it into rule records (RuleDelta).
+// libFuzzer target: a setConsistencia delta as the wire reads it, built as
+// Qt JSON (deltaFromJson) and as the server receives it, still parsed
+// (readDelta), and as the server turns it into rule records (RuleDelta).
 #include "fiscal/RuleRecord.h"
 #include "protocol/DataPacket.h"
+#include "protocol/DeltaData.h"
 #include "protocol/StrictJson.h"
 #include "server/common/AppError.h"
 #include "server/rdm/RuleDelta.h"
@@ -46,18 +48,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (!document.isObject())
         return 0;
     const QJsonObject json = document.object();
+    const protocol::DeltaData parsed = protocol::DeltaData::fromJson(bytes);
+    require(parsed.part() != nullptr);
 
     protocol::Delta delta;
     QString problem;
-    if (protocol::deltaFromJson(json, delta, problem)) {
+    const bool ok = protocol::deltaFromJson(json, delta, problem);
+    if (ok) {
         // What was read writes back to the same delta.
         protocol::Delta again;
         require(protocol::deltaFromJson(protocol::deltaToJson(delta), again, problem));
         require(same(delta, again));
     }
+    // Read as parsed it says the same, to the letter, as read from Qt JSON.
+    protocol::Delta fromParse;
+    QString parseProblem;
+    require(protocol::readDelta(parsed, fromParse, parseProblem) == ok);
+    require(ok ? same(delta, fromParse) : parseProblem == problem);
+    const protocol::DeltaData built(json);
+    require(parsed.changeCount() == built.changeCount());
+    require(parsed.hasChange("insert") == built.hasChange("insert"));
 
     try {
-        const QList<server::RuleChange> changes = server::RuleDelta::read(json);
+        const QList<server::RuleChange> changes = server::RuleDelta::read(parsed);
         require(changes.size() == delta.changes.size());
         for (const server::RuleChange &change : changes) {
             require(change.old.size() == fiscal::RuleRecord::FieldCount);

@@ -5,6 +5,7 @@
 #include "protocol/StrictJson.h"
 
 #include <QByteArray>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -60,9 +61,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             continue;
         // An accepted request survives being written again.
         RpcRequest again;
-        require(
-            parseRequest(encodeRequest(request.id, request.method, request.params), again, fault));
-        require(again.method == request.method && again.params == request.params);
+        const QJsonArray params = request.params.toJsonArray();
+        require(params.size() == request.params.size());
+        require(parseRequest(encodeRequest(request.id, request.method, params), again, fault));
+        require(again.method == request.method && again.params.toJsonArray() == params);
     }
     require(!whole.hasMessage());
     return 0;

@@ -1,8 +1,6 @@
 #include "protocol/DataPacket.h"
 
-#include "protocol/Excerpt.h"
 #include "protocol/PacketReader.h"
-#include "protocol/PacketRows.h"
 
 #include <QJsonArray>
 
@@ -149,38 +147,6 @@ public:
 private:
     DataPacket &m_packet;
 };
-
-const QString InvalidDelta = QStringLiteral("Pacote de alterações inválido: ");
-
-bool deltaRow(const QJsonValue &value, const QList<PacketField> &fields, qsizetype number,
-              QStringList &row, QString &problem)
-{
-    if (!value.isArray()) {
-        problem = InvalidDelta + rows::notAList(rows::Change, number);
-        return false;
-    }
-    const QJsonArray values = value.toArray();
-    if (values.size() != fields.size()) {
-        problem =
-            InvalidDelta + rows::wrongCount(rows::Change, number, values.size(), fields.size());
-        return false;
-    }
-    row.clear();
-    row.reserve(values.size());
-    for (qsizetype i = 0; i < values.size(); ++i) {
-        if (!values.at(i).isString()) {
-            problem = InvalidDelta + rows::notText(rows::Change, number, fields.at(i).name);
-            return false;
-        }
-        const QString text = values.at(i).toString();
-        if (!rows::fits(text, fields.at(i).size)) {
-            problem = InvalidDelta + rows::tooLong(rows::Change, number, text, fields.at(i));
-            return false;
-        }
-        row.append(text);
-    }
-    return true;
-}
 
 } // namespace
 
@@ -331,53 +297,6 @@ QJsonObject deltaToJson(const Delta &delta)
     }
     return {{QStringLiteral("fields"), fieldsToJson(delta.fields)},
             {QStringLiteral("changes"), changes}};
-}
-
-bool deltaFromJson(const QJsonObject &json, Delta &delta, QString &problem)
-{
-    // The field list reads as a packet's does.
-    DataPacket head;
-    QJsonObject fieldsOnly{{QStringLiteral("fields"), json.value(QLatin1String("fields"))},
-                           {QStringLiteral("rows"), QJsonArray()}};
-    if (!packetFromJson(fieldsOnly, head, problem)) {
-        problem = InvalidDelta + problem.section(QStringLiteral(": "), 1);
-        return false;
-    }
-    delta.fields = head.fields;
-    const QJsonValue changes = json.value(QLatin1String("changes"));
-    if (!changes.isArray()) {
-        problem = InvalidDelta + QStringLiteral("lista de alterações ausente.");
-        return false;
-    }
-    delta.changes.clear();
-    qsizetype number = 0;
-    for (const QJsonValue &v : changes.toArray()) {
-        ++number;
-        const QJsonObject obj = v.toObject();
-        const QString op = obj.value(QLatin1String("op")).toString();
-        DeltaChange change;
-        if (op == QLatin1String("update")) {
-            change.op = DeltaChange::Op::Update;
-            if (!deltaRow(obj.value(QLatin1String("old")), delta.fields, number, change.oldRow,
-                          problem) ||
-                !deltaRow(obj.value(QLatin1String("new")), delta.fields, number, change.newRow,
-                          problem))
-                return false;
-        } else if (op == QLatin1String("delete")) {
-            change.op = DeltaChange::Op::Delete;
-            if (!deltaRow(obj.value(QLatin1String("old")), delta.fields, number, change.oldRow,
-                          problem))
-                return false;
-        } else {
-            // Which operations a server accepts is its own to say; a delta
-            // applies only these two.
-            problem =
-                InvalidDelta + QStringLiteral("operação \"%1\" desconhecida.").arg(excerpt(op));
-            return false;
-        }
-        delta.changes.append(change);
-    }
-    return true;
 }
 
 } // namespace kvr::protocol

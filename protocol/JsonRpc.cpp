@@ -1,6 +1,7 @@
 #include "protocol/JsonRpc.h"
 
 #include "protocol/DataPacket.h"
+#include "protocol/JsonAccess.h"
 #include "protocol/ParsedJson.h"
 #include "protocol/StrictJson.h"
 
@@ -85,8 +86,6 @@ QByteArray replyIdJson(const RpcRequest &request)
 
 bool parseRequest(const QByteArray &message, RpcRequest &request, RpcFault &fault)
 {
-    // The strict parse refuses what QJsonDocument would bend; Qt then gives
-    // the values the handlers take.
     QString why;
     std::shared_ptr<detail::ParsedJson> parsed =
         detail::parseJson(message, why, StrictJson::MaxDepth);
@@ -105,60 +104,62 @@ bool parseRequest(const QByteArray &message, RpcRequest &request, RpcFault &faul
                  QStringLiteral("Requisição inválida: esperado um objeto JSON-RPC.")};
         return false;
     }
-    // The last "id" counts, as QJsonDocument keeps it.
+    // Of a repeated member the last counts, as Qt's reading kept it.
     qsizetype idMember = -1;
     qsizetype member = 0;
+    detail::DomValue id, version, method, params;
     for (const simdjson::dom::key_value_pair pair : root) {
-        if (pair.key == "id")
+        if (pair.key == "id") {
             idMember = member;
+            id = pair.value;
+        } else if (pair.key == "jsonrpc") {
+            version = pair.value;
+        } else if (pair.key == "method") {
+            method = pair.value;
+        } else if (pair.key == "params") {
+            params = pair.value;
+        }
         ++member;
     }
     const QByteArrayView rawId = idMember < 0 ? QByteArrayView() : memberText(message, idMember);
-    parsed.reset(); // a large request is not held twice
-    // Anything strict that Qt could still not hold is refused too.
-    const QJsonDocument doc = QJsonDocument::fromJson(message);
-    if (!doc.isObject()) {
-        fault = {RpcError::ParseError,
-                 QStringLiteral("Mensagem inválida: o texto recebido não pôde ser lido.")};
-        return false;
-    }
-    const QJsonObject obj = doc.object();
-    const QJsonValue id = obj.value(QLatin1String("id"));
     if (rawId.size() > MaxIdLength) {
         fault = {RpcError::InvalidRequest,
                  QStringLiteral("Requisição inválida: identificador com mais de %1 bytes.")
                      .arg(MaxIdLength)};
         return false;
     }
-    if (id.isString() || id.isDouble() || id.isNull()) {
-        request.id = id;
+    const bool validId = id.present && (id.element.is_string() || id.element.is_number());
+    if (validId || (id.present && id.element.is_null())) {
+        request.id = detail::toQJsonValue(id.element);
         request.rawId = rawId.toByteArray();
     }
-    if (obj.value(QLatin1String("jsonrpc")).toString() != QLatin1String("2.0")) {
+    if (!detail::DomAccess::isText(version, "2.0")) {
         fault = {RpcError::InvalidRequest,
                  QStringLiteral("Requisição inválida: versão JSON-RPC deve ser \"2.0\".")};
         return false;
     }
-    if (!(id.isString() || id.isDouble())) {
+    if (!validId) {
         fault = {RpcError::InvalidRequest,
                  QStringLiteral("Requisição inválida: identificador ausente ou inválido.")};
         return false;
     }
-    const QJsonValue method = obj.value(QLatin1String("method"));
-    if (!method.isString() || method.toString().isEmpty()) {
+    QString name;
+    QStringView shown;
+    if (!detail::DomAccess::text(method, name, shown) || name.isEmpty()) {
         fault = {RpcError::InvalidRequest, QStringLiteral("Requisição inválida: método ausente.")};
         return false;
     }
-    request.method = method.toString();
-    const QJsonValue params = obj.value(QLatin1String("params"));
-    if (params.isUndefined()) {
+    request.method = name;
+    if (!params.present) {
         request.params = {};
-    } else if (!params.isArray()) {
+    } else if (!params.element.is_array()) {
         fault = {RpcError::InvalidParams,
                  QStringLiteral("Parâmetros inválidos: esperada uma lista posicional.")};
         return false;
     } else {
-        request.params = params.toArray();
+        // The arguments are read from this parse; nothing parses the request again.
+        request.params = RequestParams(std::make_shared<const detail::PacketPart>(
+            detail::PacketPart{std::move(parsed), params.element}));
     }
     return true;
 }

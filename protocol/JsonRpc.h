@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/PacketData.h"
+#include "protocol/RequestParams.h"
 
 #include <QByteArray>
 #include <QJsonArray>
@@ -28,7 +29,7 @@ struct RpcRequest
 {
     QJsonValue id; // null for a request whose id could not be read
     QString method;
-    QJsonArray params;
+    RequestParams params;
     // The id's JSON text as received, echoed byte for byte: a number above
     // 2^53 would not survive the trip through a double.
     QByteArray rawId;

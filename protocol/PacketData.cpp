@@ -12,17 +12,19 @@ std::shared_ptr<ParsedJson> parseJson(const QByteArray &text, QString &problem,
                                       std::size_t maxDepth)
 {
     auto parsed = std::make_shared<ParsedJson>();
+    simdjson::dom::parser parser;
     if (maxDepth != simdjson::DEFAULT_MAX_DEPTH &&
-        parsed->parser.allocate(std::size_t(text.size()), maxDepth)) {
+        parser.allocate(std::size_t(text.size()), maxDepth)) {
         problem = QStringLiteral("memória insuficiente para ler o texto.");
         return nullptr;
     }
     // The parser reads a few bytes past the end: it copies the text only when
     // the buffer has no room for them.
     const bool padded = text.capacity() - text.size() >= qsizetype(simdjson::SIMDJSON_PADDING);
-    const auto error = parsed->parser
-                           .parse(reinterpret_cast<const uint8_t *>(text.constData()),
-                                  size_t(text.size()), !padded)
+    const auto error = parser
+                           .parse_into_document(parsed->document,
+                                                reinterpret_cast<const uint8_t *>(text.constData()),
+                                                size_t(text.size()), !padded)
                            .get(parsed->root);
     if (error) {
         problem = QStringLiteral("o texto não é JSON válido (%1).")
@@ -30,6 +32,19 @@ std::shared_ptr<ParsedJson> parseJson(const QByteArray &text, QString &problem,
         return nullptr;
     }
     return parsed;
+}
+
+std::shared_ptr<const PacketPart> parseObject(const QByteArray &text, QString &problem,
+                                              const QString &notObject)
+{
+    std::shared_ptr<ParsedJson> parsed = parseJson(text, problem);
+    if (!parsed)
+        return nullptr;
+    if (!parsed->root.is_object()) {
+        problem = notObject;
+        return nullptr;
+    }
+    return std::make_shared<const PacketPart>(PacketPart{parsed, parsed->root});
 }
 
 QString toQString(std::string_view utf8)
@@ -114,12 +129,8 @@ PacketData::PacketData(std::shared_ptr<const detail::PacketPart> part) : m_part(
 PacketData PacketData::fromJson(QByteArray text, QString *problem)
 {
     QString why;
-    std::shared_ptr<detail::ParsedJson> parsed = detail::parseJson(text, why);
-    if (parsed && !parsed->root.is_object())
-        why = QStringLiteral("não é um pacote de registros.");
-    else if (parsed)
-        return PacketData(
-            std::make_shared<const detail::PacketPart>(detail::PacketPart{parsed, parsed->root}));
+    if (auto part = detail::parseObject(text, why, QStringLiteral("não é um pacote de registros.")))
+        return PacketData(std::move(part));
     if (problem)
         *problem = QStringLiteral("Pacote de dados inválido: ") + why;
     return PacketData();

@@ -1,6 +1,7 @@
 #include "protocol/PacketReader.h"
 
 #include "protocol/Excerpt.h"
+#include "protocol/JsonAccess.h"
 #include "protocol/PacketData.h"
 #include "protocol/PacketRows.h"
 #include "protocol/ParsedJson.h"
@@ -23,36 +24,9 @@ bool fail(QString &problem, const QString &what)
     return false;
 }
 
-// Qt's JSON types and variants, read alike by the templates below.
-struct JsonAccess
-{
-    static QJsonValue member(const QJsonObject &object, const char *key)
-    {
-        return object.value(QLatin1String(key));
-    }
-    static bool present(const QJsonValue &value) { return !value.isUndefined(); }
-    static bool isList(const QJsonValue &value) { return value.isArray(); }
-    static QJsonArray list(const QJsonValue &value) { return value.toArray(); }
-    static bool isObject(const QJsonValue &value) { return value.isObject(); }
-    static QJsonObject object(const QJsonValue &value) { return value.toObject(); }
-    static bool text(const QJsonValue &value, QString &owned, QStringView &view)
-    {
-        if (!value.isString())
-            return false;
-        owned = value.toString();
-        view = owned;
-        return true;
-    }
-    static bool integer(const QJsonValue &value, qint64 &out)
-    {
-        const double d = value.toDouble(-1.5);
-        if (!value.isDouble() || d != std::floor(d) || std::abs(d) > 1e15)
-            return false;
-        out = qint64(d);
-        return true;
-    }
-};
+using detail::JsonAccess;
 
+// Variants, read as Qt's JSON types are by the templates below.
 struct VariantAccess
 {
     static QVariant member(const QVariantMap &object, const char *key)
@@ -99,33 +73,12 @@ struct VariantAccess
 };
 
 template <typename Access, typename Object>
-bool readFields(const Object &packet, QList<PacketField> &fields, QString &problem)
-{
-    const auto list = Access::member(packet, "fields");
-    if (!Access::isList(list))
-        return fail(problem, QStringLiteral("falta a lista de campos."));
-    for (const auto &item : Access::list(list)) {
-        if (!Access::isObject(item))
-            return fail(problem, QStringLiteral("campo sem nome."));
-        const auto field = Access::object(item);
-        QString owned;
-        QStringView name;
-        qint64 size = -1;
-        if (!Access::text(Access::member(field, "name"), owned, name) || name.isEmpty())
-            return fail(problem, QStringLiteral("campo sem nome."));
-        if (!Access::integer(Access::member(field, "size"), size) || size < 0 || size > INT_MAX)
-            return fail(problem, rows::badSize(name));
-        fields.append({name.toString(), int(size)});
-    }
-    return true;
-}
-
-template <typename Access, typename Object>
 bool readQtPacket(const Object &packet, PacketSink &sink, QString &problem)
 {
     QList<PacketField> fields;
-    if (!readFields<Access>(packet, fields, problem))
-        return false;
+    QString what;
+    if (!detail::readFields<Access>(packet, fields, what))
+        return fail(problem, what);
     const auto list = Access::member(packet, "rows");
     if (!Access::present(list))
         return fail(problem, QStringLiteral("falta a lista de linhas."));

@@ -303,10 +303,10 @@ void Connection::authenticate(const protocol::RpcRequest &request)
         return;
     }
     if (!settings.token.isEmpty()) {
-        const QJsonArray &params = request.params;
-        const QByteArray given = params.size() == 1 && params.at(0).isString()
-                                     ? params.at(0).toString().toUtf8()
-                                     : QByteArray();
+        const protocol::RequestParams &params = request.params;
+        QString token;
+        const QByteArray given =
+            params.size() == 1 && params.text(0, token) ? token.toUtf8() : QByteArray();
         if (!sameSecret(given, settings.token)) {
             m_server.throttle().failed(m_peer, "access token");
             answerAttempt(protocol::encodeErrorFor(request, protocol::RpcError::AccessDenied,

@@ -37,7 +37,7 @@ void RdmConsisteFiscal::bind(Dispatcher &dispatcher)
     fiscal::forEachCall<fiscal::ConsisteFiscalContract::Calls>([&](const auto &tag) {
         using Call = std::decay_t<decltype(tag)>;
         dispatcher.add(objectName(), Call::name(),
-                       [this](const QString &method, const QJsonArray &values) {
+                       [this](const QString &method, const protocol::RequestParams &values) {
                            return Call::Reply::encode(serve(readCall<Call>(method, values)));
                        });
     });

@@ -1,6 +1,7 @@
 #include "server/rdm/RuleDelta.h"
 
 #include "protocol/DataPacket.h"
+#include "protocol/DeltaData.h"
 #include "server/common/AppError.h"
 #include "server/rdm/RuleRecord.h"
 
@@ -8,11 +9,11 @@ namespace kvr::server {
 
 using R = RuleRecord;
 
-QList<RuleChange> RuleDelta::read(const QJsonObject &json)
+QList<RuleChange> RuleDelta::read(const protocol::DeltaData &data)
 {
     protocol::Delta delta;
     QString problem;
-    if (!protocol::deltaFromJson(json, delta, problem))
+    if (!protocol::readDelta(data, delta, problem))
         throw AppError::params(problem);
 
     QList<int> source;

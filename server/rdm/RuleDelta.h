@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QJsonObject>
+#include "protocol/DeltaData.h"
+
 #include <QList>
 #include <QStringList>
 
@@ -20,7 +21,7 @@ struct RuleChange
 class RuleDelta final
 {
 public:
-    static QList<RuleChange> read(const QJsonObject &json);
+    static QList<RuleChange> read(const protocol::DeltaData &data);
 };
 
 } // namespace kvr::server

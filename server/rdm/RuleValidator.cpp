@@ -6,7 +6,6 @@
 #include "server/rdm/Catalog.h"
 #include "server/rdm/RuleRecord.h"
 
-#include <QJsonArray>
 #include <QSet>
 
 namespace kvr::server {
@@ -252,20 +251,19 @@ void RuleValidator::checkNoDuplicate(const QString &number, const QString &other
                          : QStringLiteral("Consistência %1: %2: %3").arg(number, base, detail));
 }
 
-void RuleValidator::checkDelta(const QJsonObject &delta)
+void RuleValidator::checkDelta(const protocol::DeltaData &delta)
 {
-    const QJsonArray changes = delta.value(QLatin1String("changes")).toArray();
-    if (changes.size() > MaxDeltaChanges)
+    const qsizetype changes = delta.changeCount();
+    if (changes > MaxDeltaChanges)
         throw AppError::validation(
             QStringLiteral("O pacote tem %1 alterações; o limite é de %2 alterações por "
                            "gravação. Grave as alterações em partes menores.")
-                .arg(changes.size())
+                .arg(changes)
                 .arg(MaxDeltaChanges));
-    for (const QJsonValue &change : changes)
-        if (change.toObject().value(QLatin1String("op")).toString() == QLatin1String("insert"))
-            throw AppError::validation(
-                QStringLiteral("Inclusão de consistências não é permitida nesta operação; novas "
-                               "consistências são criadas pelo cadastro automático."));
+    if (delta.hasChange("insert"))
+        throw AppError::validation(
+            QStringLiteral("Inclusão de consistências não é permitida nesta operação; novas "
+                           "consistências são criadas pelo cadastro automático."));
 }
 
 void RuleValidator::checkUnchanged(const QStringList &old,

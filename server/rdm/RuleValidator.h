@@ -1,8 +1,8 @@
 #pragma once
 
 #include "fiscal/ConsisteFiscalContract.h"
+#include "protocol/DeltaData.h"
 
-#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 
@@ -61,7 +61,7 @@ public:
     static void checkNoDuplicate(const QString &number, const QString &other);
 
     // Size and operations of a delta, before it is read in full.
-    static void checkDelta(const QJsonObject &delta);
+    static void checkDelta(const protocol::DeltaData &delta);
     // The stored rule an update or delete names must still be as loaded
     // (`old`) and may not be predefined.
     static void checkUnchanged(const QStringList &old, const std::optional<QStringList> &current);

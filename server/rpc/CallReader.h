@@ -1,38 +1,47 @@
 #pragma once
 
 #include "fiscal/RemoteCall.h"
+#include "protocol/RequestParams.h"
 #include "server/rpc/Params.h"
 
-#include <QJsonArray>
 #include <QString>
-
-#include <type_traits>
 
 namespace kvr::server {
 
+// How an argument of each type of fiscal/RemoteCall.h is read: one overload
+// a type, which takes it from Params (a wrong type throws -32602). `length`
+// is the declared length of a list.
+inline void readArg(const Params &params, int index, int, QString &out)
+{
+    out = params.text(index);
+}
+inline void readArg(const Params &params, int index, int length, QList<bool> &out)
+{
+    out = params.flags(index, length);
+}
+inline void readArg(const Params &params, int index, int length, QStringList &out)
+{
+    out = params.texts(index, length);
+}
+inline void readArg(const Params &params, int index, int, protocol::DeltaData &out)
+{
+    out = params.delta(index);
+}
+inline void readArg(const Params &params, int index, int, fiscal::DataPacket &out)
+{
+    out.packet = params.packet(index);
+}
+
 // Reads a declared call (fiscal/RemoteCall.h) from its positional arguments,
-// in wire order: a wrong count or type is thrown as an invalid-params error
-// (-32602) before any work starts.
-template <typename Call> Call readCall(const QString &method, const QJsonArray &values)
+// in wire order, straight from the request's parse: a wrong count or type is
+// thrown as an invalid-params error (-32602) before any work starts.
+template <typename Call> Call readCall(const QString &method, const protocol::RequestParams &values)
 {
     const Params params(method, values, fiscal::argCount<Call>());
     Call call;
     int index = 0;
-    fiscal::forEachArg<Call>([&](const auto &arg) {
-        auto &value = call.*arg.member;
-        using T = std::decay_t<decltype(value)>;
-        if constexpr (std::is_same_v<T, QString>)
-            value = params.text(index);
-        else if constexpr (std::is_same_v<T, QList<bool>>)
-            value = params.flags(index, arg.length);
-        else if constexpr (std::is_same_v<T, QStringList>)
-            value = params.texts(index, arg.length);
-        else if constexpr (std::is_same_v<T, fiscal::DataPacket>)
-            value.packet = params.packet(index);
-        else
-            value = params.object(index);
-        ++index;
-    });
+    fiscal::forEachArg<Call>(
+        [&](const auto &arg) { readArg(params, index++, arg.length, call.*arg.member); });
     return call;
 }
 

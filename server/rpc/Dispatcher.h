@@ -1,10 +1,10 @@
 #pragma once
 
+#include "protocol/RequestParams.h"
 #include "server/common/WarningLimiter.h"
 
 #include <QByteArray>
 #include <QHash>
-#include <QJsonArray>
 #include <QString>
 
 #include <functional>
@@ -18,7 +18,9 @@ namespace kvr::server {
 class Dispatcher final
 {
 public:
-    using Handler = std::function<QByteArray(const QString &method, const QJsonArray &params)>;
+    // `params` are read from the request's one parse (protocol::RequestParams).
+    using Handler =
+        std::function<QByteArray(const QString &method, const protocol::RequestParams &params)>;
 
     void add(const QString &object, const QString &method, Handler handler);
     // Answers one request message; never throws.

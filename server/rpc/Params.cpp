@@ -1,10 +1,12 @@
 #include "server/rpc/Params.h"
 
+#include "protocol/PacketData.h"
+
 #include "server/common/AppError.h"
 
 namespace kvr::server {
 
-Params::Params(const QString &method, const QJsonArray &values, int expectedCount)
+Params::Params(const QString &method, const protocol::RequestParams &values, int expectedCount)
     : m_method(method), m_values(values)
 {
     if (values.size() != expectedCount)
@@ -25,56 +27,42 @@ void Params::wrongType(int index, const QString &expected) const
 
 QString Params::text(int index) const
 {
-    const QJsonValue value = m_values.at(index);
-    if (!value.isString())
+    QString value;
+    if (!m_values.text(index, value))
         wrongType(index, QStringLiteral("um texto"));
-    return value.toString();
+    return value;
 }
 
 QList<bool> Params::flags(int index, int count) const
 {
-    const QJsonValue value = m_values.at(index);
-    const QString expected = QStringLiteral("uma lista de %1 valores lógicos").arg(count);
-    if (!value.isArray() || value.toArray().size() != count)
-        wrongType(index, expected);
-    QList<bool> out;
-    for (const QJsonValue &v : value.toArray()) {
-        if (!v.isBool())
-            wrongType(index, expected);
-        out.append(v.toBool());
-    }
-    return out;
+    QList<bool> value;
+    if (!m_values.flags(index, count, value))
+        wrongType(index, QStringLiteral("uma lista de %1 valores lógicos").arg(count));
+    return value;
 }
 
 QStringList Params::texts(int index, int count) const
 {
-    const QJsonValue value = m_values.at(index);
-    const QString expected = QStringLiteral("uma lista de %1 textos").arg(count);
-    if (!value.isArray() || value.toArray().size() != count)
-        wrongType(index, expected);
-    QStringList out;
-    for (const QJsonValue &v : value.toArray()) {
-        if (!v.isString())
-            wrongType(index, expected);
-        out.append(v.toString());
-    }
-    return out;
+    QStringList value;
+    if (!m_values.texts(index, count, value))
+        wrongType(index, QStringLiteral("uma lista de %1 textos").arg(count));
+    return value;
 }
 
-QJsonObject Params::object(int index) const
+protocol::DeltaData Params::delta(int index) const
 {
-    const QJsonValue value = m_values.at(index);
-    if (!value.isObject())
+    protocol::DeltaData value;
+    if (!m_values.delta(index, value))
         wrongType(index, QStringLiteral("um pacote de alterações (objeto)"));
-    return value.toObject();
+    return value;
 }
 
 QJsonObject Params::packet(int index) const
 {
-    const QJsonValue value = m_values.at(index);
-    if (!value.isObject())
+    protocol::PacketData value;
+    if (!m_values.packet(index, value))
         wrongType(index, QStringLiteral("um pacote de dados (objeto)"));
-    return value.toObject();
+    return value.toJsonObject();
 }
 
 } // namespace kvr::server

@@ -62,7 +62,7 @@ public:
                         RpcFault fault;
                         ASSERT_TRUE(parseRequest(framer->takeMessage(), request, fault));
                         m_methods.append(request.method);
-                        m_params.append(request.params);
+                        m_params.append(request.params.toJsonArray());
                         for (const QByteArray &line : m_script(request, socket))
                             socket->write(LineFramer::frame(line));
                     }
@@ -79,7 +79,7 @@ public:
 
     static QList<QByteArray> Echo(const RpcRequest &request, QTcpSocket *)
     {
-        return {encodeResult(request.id, request.params)};
+        return {encodeResult(request.id, request.params.toJsonArray())};
     }
 
 private:
@@ -153,7 +153,7 @@ TEST(TNetConnection, CallsMethodOfServerObjectWithPositionalParams)
 TEST(TNetConnection, RoundTripKeepsTheValue)
 {
     ScriptedPeer peer([](const RpcRequest &request, QTcpSocket *) {
-        return QList<QByteArray>{encodeResult(request.id, request.params.at(0))};
+        return QList<QByteArray>{encodeResult(request.id, request.params.toJsonArray().at(0))};
     });
     auto connection = ConnectionTo(peer);
     const QVariantMap packet{
@@ -382,7 +382,7 @@ ScriptedPeer::Script TokenServer(const QString &token)
 {
     return [token](const RpcRequest &request, QTcpSocket *socket) -> QList<QByteArray> {
         const bool auth = request.method == kAuth;
-        if (auth && (token.isEmpty() || request.params == QJsonArray{token}))
+        if (auth && (token.isEmpty() || request.params.toJsonArray() == QJsonArray{token}))
             socket->setProperty("authenticated", true);
         if (!token.isEmpty() && !socket->property("authenticated").toBool()) {
             QMetaObject::invokeMethod(socket, &QTcpSocket::disconnectFromHost,
@@ -393,7 +393,7 @@ ScriptedPeer::Script TokenServer(const QString &token)
         }
         return {auth
                     ? encodeResult(request.id, QJsonObject{{QStringLiteral("authenticated"), true}})
-                    : encodeResult(request.id, request.params)};
+                    : encodeResult(request.id, request.params.toJsonArray())};
     };
 }
 

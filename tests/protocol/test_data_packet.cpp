@@ -1,4 +1,5 @@
 #include "protocol/DataPacket.h"
+#include "protocol/DeltaData.h"
 
 #include <QJsonDocument>
 
@@ -180,12 +181,36 @@ class BadDeltas : public ::testing::TestWithParam<BadPacket>
 {
 };
 
-TEST_P(BadDeltas, AreRefusedWithAReason)
+// A delta reads the same built as Qt JSON and as received, still parsed.
+TEST_P(BadDeltas, AreRefusedWithTheSameReasonInEitherForm)
 {
     Delta delta;
-    QString problem;
+    QString problem, parsedProblem;
     EXPECT_FALSE(deltaFromJson(parse(GetParam().json), delta, problem));
     EXPECT_FALSE(problem.isEmpty());
+    EXPECT_FALSE(readDelta(DeltaData::fromJson(GetParam().json), delta, parsedProblem));
+    EXPECT_EQ(parsedProblem, problem);
+}
+
+TEST(Delta, ParsedReadsAsQtJson)
+{
+    // Of a repeated member the last counts, and 2.0 is a size as 2 is.
+    const QByteArray json =
+        R"({"fields":[],"fields":[{"name":"A","size":2.0}],"changes":[{"op":"upsert",)"
+        R"("op":"update","old":["a"],"new":["x"],"new":["b"]},{"op":"delete","old":["c"]}]})";
+    Delta built, parsed;
+    QString problem;
+    ASSERT_TRUE(deltaFromJson(parse(json), built, problem)) << problem.toStdString();
+    ASSERT_TRUE(readDelta(DeltaData::fromJson(json), parsed, problem)) << problem.toStdString();
+    EXPECT_EQ(parsed.fields, (QList<PacketField>{{QStringLiteral("A"), 2}}));
+    EXPECT_EQ(parsed.fields, built.fields);
+    ASSERT_EQ(parsed.changes.size(), 2);
+    for (qsizetype i = 0; i < 2; ++i) {
+        EXPECT_EQ(parsed.changes.at(i).op, built.changes.at(i).op);
+        EXPECT_EQ(parsed.changes.at(i).oldRow, built.changes.at(i).oldRow);
+        EXPECT_EQ(parsed.changes.at(i).newRow, built.changes.at(i).newRow);
+    }
+    EXPECT_EQ(parsed.changes.at(0).newRow, QStringList{QStringLiteral("b")});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -197,4 +222,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadPacket{R"({"fields":[{"name":"A","size":1}],"changes":[{"op":"update","old":["a"]}]})"},
         BadPacket{R"({"fields":[{"name":"A","size":1}],"changes":[{"op":"delete"}]})"},
         BadPacket{R"({"fields":[{"name":"A","size":1}],"changes":[{"op":"delete","old":["ab"]}]})"},
-        BadPacket{R"({"fields":[{"name":"A","size":1}],"changes":[7]})"}));
+        BadPacket{R"({"fields":[{"name":"A","size":1}],"changes":[7]})"},
+        BadPacket{R"({"fields":[{"name":"A","size":1.5}],"changes":[]})"},
+        BadPacket{R"({"fields":[{"name":"A","size":1}],"fields":{},"changes":[]})"},
+        BadPacket{R"({"fields":[{"name":"A","size":1}],"changes":[{"op":"delete","op":1}]})"},
+        BadPacket{R"({"fields":[{"name":"A","size":1}],"changes":[{"op":"delete","old":["a"],)"
+                  R"("old":[1]}]})"}));

@@ -18,7 +18,7 @@ TEST(JsonRpc, RequestRoundTrip)
     ASSERT_TRUE(parseRequest(message, request, fault)) << fault.message.toStdString();
     EXPECT_EQ(request.id.toInt(), 7);
     EXPECT_EQ(request.method, QStringLiteral("kvr51400.rdmConsisteFiscal.getImposto"));
-    EXPECT_EQ(request.params, (QJsonArray{QStringLiteral("01"), QString()}));
+    EXPECT_EQ(request.params.toJsonArray(), (QJsonArray{QStringLiteral("01"), QString()}));
 }
 
 TEST(JsonRpc, MissingParamsMeanNoArguments)
@@ -26,8 +26,14 @@ TEST(JsonRpc, MissingParamsMeanNoArguments)
     RpcRequest request;
     RpcFault fault;
     ASSERT_TRUE(parseRequest(R"({"jsonrpc":"2.0","id":"x","method":"m"})", request, fault));
-    EXPECT_TRUE(request.params.isEmpty());
+    EXPECT_EQ(request.params.size(), 0);
     EXPECT_EQ(request.id.toString(), QStringLiteral("x"));
+    // Of a repeated member the last counts.
+    ASSERT_TRUE(parseRequest(R"({"jsonrpc":"1.0","jsonrpc":"2.0","id":"x","method":"a",)"
+                             R"("method":"m","params":"x","params":["p"]})",
+                             request, fault));
+    EXPECT_EQ(request.method, QStringLiteral("m"));
+    EXPECT_EQ(request.params.toJsonArray(), QJsonArray{QStringLiteral("p")});
 }
 
 struct BadRequest
@@ -64,6 +70,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadRequest{R"({"jsonrpc":"2.0","id":3,"method":5})", RpcError::InvalidRequest, true},
         BadRequest{R"({"jsonrpc":"2.0","id":3,"method":"m","params":"x"})", RpcError::InvalidParams,
                    true},
+        // Of a repeated member the last counts.
+        BadRequest{R"({"jsonrpc":"2.0","id":3,"method":"m","params":[],"params":"x"})",
+                   RpcError::InvalidParams, true},
+        BadRequest{R"({"jsonrpc":"2.0","jsonrpc":"1.0","id":3,"method":"m"})",
+                   RpcError::InvalidRequest, true},
         // Not strict JSON, though QJsonDocument would read each one.
         BadRequest{R"({"jsonrpc":"2.0","id":3,"method":"m","params":["\0\1"]})",
                    RpcError::ParseError, false},

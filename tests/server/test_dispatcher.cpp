@@ -71,9 +71,9 @@ TEST(Dispatcher, EveryOutcomeIsOneReplyAndTheNextCallIsAnswered)
         Dispatcher dispatcher;
         bool first = true;
         dispatcher.add(QStringLiteral("obj"), QStringLiteral("call"),
-                       [&](const QString &method, const QJsonArray &params) {
+                       [&](const QString &method, const kvr::protocol::RequestParams &params) {
                            EXPECT_EQ(method, QStringLiteral("call"));
-                           EXPECT_EQ(params, QJsonArray{QStringLiteral("x")});
+                           EXPECT_EQ(params.toJsonArray(), QJsonArray{QStringLiteral("x")});
                            if (!first)
                                return QByteArrayLiteral("\"again\"");
                            first = false;
