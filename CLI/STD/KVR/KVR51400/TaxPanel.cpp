@@ -118,6 +118,12 @@ void TaxPanel::setSpacing(int spacing)
     arrange();
 }
 
+void TaxPanel::setNameGap(int gap)
+{
+    m_nameGap = gap;
+    arrange();
+}
+
 void TaxPanel::setCaptionGap(int gap)
 {
     m_captionGap = gap;
@@ -155,7 +161,8 @@ void TaxPanel::arrange()
     }
     m_afterCaption->changeSize(gap, 0, QSizePolicy::Fixed, QSizePolicy::Minimum);
     m_afterCode->changeSize(m_spacing, 0, QSizePolicy::Fixed, QSizePolicy::Minimum);
-    m_afterLookup->changeSize(m_spacing, 0, QSizePolicy::Fixed, QSizePolicy::Minimum);
+    m_afterLookup->changeSize(m_nameGap < 0 ? m_spacing : m_nameGap, 0, QSizePolicy::Fixed,
+                              QSizePolicy::Minimum);
     for (QLineEdit *field : {edtCdImposto, edtNmImposto})
         if (m_fieldHeight > 0)
             field->setFixedHeight(m_fieldHeight);

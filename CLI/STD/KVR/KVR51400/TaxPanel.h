@@ -26,8 +26,10 @@ class TaxPanel final : public QFrame
     Q_PROPERTY(int nameWidth READ nameWidth WRITE setNameWidth)
     // 0: the edits' natural height.
     Q_PROPERTY(int fieldHeight READ fieldHeight WRITE setFieldHeight)
-    // Between the code, its lookup and the name; the caption keeps its own gap.
+    // Between the code, its lookup and the name; the caption keeps its own gap
+    // and the name may keep its own (nameGap, -1: spacing).
     Q_PROPERTY(int spacing READ spacing WRITE setSpacing)
+    Q_PROPERTY(int nameGap READ nameGap WRITE setNameGap)
     Q_PROPERTY(int captionGap READ captionGap WRITE setCaptionGap)
     Q_PROPERTY(bool captionBold READ captionBold WRITE setCaptionBold)
     // Where the code edit starts, the caption before it; 0: right after the
@@ -68,6 +70,8 @@ public:
     void setFieldHeight(int height);
     int spacing() const { return m_spacing; }
     void setSpacing(int spacing);
+    int nameGap() const { return m_nameGap; }
+    void setNameGap(int gap);
     int captionGap() const { return m_captionGap; }
     void setCaptionGap(int gap);
     bool captionBold() const;
@@ -84,6 +88,7 @@ private:
     QSpacerItem *m_afterLookup;
     int m_fieldHeight = 0;
     int m_spacing = 6;
+    int m_nameGap = -1;
     int m_captionGap = 6;
     int m_codeLeft = 0;
     TClientDataSet *m_cdsImposto = nullptr;
