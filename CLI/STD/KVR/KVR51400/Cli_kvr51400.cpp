@@ -55,26 +55,13 @@ TfrmConsisteFiscal::TfrmConsisteFiscal(QWidget *parent)
     lblCodTela->setText(QStringLiteral("KVR51400"));
     resize(1112, 471);
 
-    // Tool bar additions, between the record buttons and help/close.
-    btnCadFiscal = new TButtonFlat(panMenu);
-    btnCadFiscal->setObjectName(QStringLiteral("btnCadFiscal"));
-    btnCadFiscal->SetHint(QStringLiteral("Cadastros Fiscais"));
-    btnCadFiscal->SetNumGlyphs(2);
-    btnCadFiscal->SetGlyph(twoStateGlyph(this, QStyle::SP_FileDialogListView));
-    btnCadFiscal->move(211, sbtAjuda->y());
-    btnCadFiscal->OnClick = [this](QObject *sender) { btnCadFiscalClick(sender); };
-    sbtAutomatico = new TButtonFlat(panMenu);
-    sbtAutomatico->setObjectName(QStringLiteral("sbtAutomatico"));
-    sbtAutomatico->SetHint(QStringLiteral("Confirmar"));
-    sbtAutomatico->setIcon(style()->standardIcon(QStyle::SP_MediaSeekForward));
-    sbtAutomatico->move(236, sbtAjuda->y());
-    sbtAutomatico->setEnabled(false);
-    sbtAutomatico->OnClick = [this](QObject *sender) { sbtAutomaticoClick(sender); };
-    sbtAjuda->move(269, sbtAjuda->y());
-    sbtFechar->move(305, sbtFechar->y());
-
     createRecords();
     placeControls();
+    btnCadFiscal->SetNumGlyphs(2);
+    btnCadFiscal->SetGlyph(twoStateGlyph(this, QStyle::SP_FileDialogListView));
+    btnCadFiscal->OnClick = [this](QObject *sender) { btnCadFiscalClick(sender); };
+    sbtAutomatico->setIcon(style()->standardIcon(QStyle::SP_MediaSeekForward));
+    sbtAutomatico->OnClick = [this](QObject *sender) { sbtAutomaticoClick(sender); };
 
     pmnOpcaoCadFiscal = new QMenu(this);
     pmnOpcaoCadFiscal->setObjectName(QStringLiteral("pmnOpcaoCadFiscal"));
@@ -146,10 +133,19 @@ void TfrmConsisteFiscal::createRecords()
 
 void TfrmConsisteFiscal::placeControls()
 {
-    // The form's three parts go where the base form keeps room for them.
+    // The form's parts go where the base form keeps room for them.
     QWidget holder;
     Ui::TfrmConsisteFiscalForm ui;
     ui.setupUi(&holder);
+    // Tool bar additions, between the record buttons and help/close.
+    btnCadFiscal = ui.btnCadFiscal;
+    sbtAutomatico = ui.sbtAutomatico;
+    for (TButtonFlat *button : {btnCadFiscal, sbtAutomatico}) {
+        button->setParent(panMenu);
+        button->move(button->x(), sbtAjuda->y());
+    }
+    sbtAjuda->move(269, sbtAjuda->y());
+    sbtFechar->move(305, sbtFechar->y());
     panImposto = ui.panImposto;
     edtCdImposto = panImposto->edtCdImposto;
     btpImposto = panImposto->btpImposto;
