@@ -71,6 +71,7 @@ QChar typedCharacter(const QKeyEvent *event)
 }
 
 } // namespace
+
 TfrmCadAuto::TfrmCadAuto(QWidget *parent)
     : TfrmRotiGeral(parent), cdsImposto(new TClientDataSet(this)), msgCST(new TMessages(this)),
       m_ui(std::make_unique<Ui::TfrmCadAutoForm>()), m_cst(msgCST, cdsImposto)
