@@ -1,6 +1,6 @@
 #include "CLI/STD/KVR/KVR51400/Cli_kvr51400.h"
 
-#include "CLI/STD/KVR/KVR51400/Cli_kvr51401.h"
+#include "CLI/STD/KVR/KVR51400/CheckImage.h"
 #include "CLI/STD/KVR/KVR51400/FieldColour.h"
 #include "CLI/STD/KVR/KVR51400/MaintenanceDisplay.h"
 #include "CLI/STD/KVR/KVR51400/MaintenanceHistory.h"
@@ -9,6 +9,7 @@
 #include "CLI/STD/KVR/KVR51400/RuleRecords.h"
 #include "CLI/STD/KVR/KVR51400/RuleSpreadsheetTransfer.h"
 #include "CLI/STD/KVR/KVR51400/ServerCalls.h"
+#include "CLI/STD/KVR/KVR51400/TaxPanel.h"
 #include "kit/core/Consiste.h"
 #include "kit/core/Guarded.h"
 #include "kit/core/TMessages.h"
@@ -17,60 +18,22 @@
 #include "kit/grid/TDBGrid.h"
 #include "kit/host/HostServices.h"
 #include "kit/net/TNetConnection.h"
-#include "kit/search/TfrmPesquisa.h"
 #include "kit/widgets/TBtnPesquisa.h"
 #include "kit/widgets/TButtonFlat.h"
 #include "kit/widgets/TFocusEvents.h"
+#include "ui_Cli_kvr51400.h"
 
 #include <QAction>
-#include <QCheckBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QMenu>
 #include <QPainter>
-#include <QScrollArea>
 #include <QStyle>
-#include <QStyleOptionButton>
 #include <QTabWidget>
-#include <QVBoxLayout>
 
 TfrmConsisteFiscal *frmConsisteFiscal = nullptr;
 
 namespace {
-
-// Olive is the transparent colour of the check images.
-const QColor imageBackground(128, 128, 0);
-
-// The pictures of the "Ativo" column: a white box with a black top and left
-// edge and a silver line right and below, ticked or not, on olive.
-QPixmap checkImage(bool checked)
-{
-    QPixmap image(16, 16);
-    image.fill(imageBackground);
-    QPainter painter(&image);
-    painter.fillRect(QRect(2, 2, 12, 12), Qt::white);
-    painter.setPen(Qt::black);
-    painter.drawLine(2, 2, 13, 2);
-    painter.drawLine(2, 2, 2, 13);
-    painter.setPen(QColor(192, 192, 192));
-    painter.drawLine(14, 2, 14, 14);
-    painter.drawLine(2, 14, 14, 14);
-    if (checked) {
-        painter.setPen(QPen(Qt::black, 2));
-        painter.drawLine(4, 8, 7, 11);
-        painter.drawLine(7, 11, 12, 5);
-    }
-    return image;
-}
-
-bool isEditing(const TClientDataSet *dataSet)
-{
-    return dataSet->state() == TClientDataSet::State::Edit ||
-           dataSet->state() == TClientDataSet::State::Insert;
-}
 
 QPixmap twoStateGlyph(QWidget *widget, QStyle::StandardPixmap icon)
 {
@@ -86,31 +49,20 @@ QPixmap twoStateGlyph(QWidget *widget, QStyle::StandardPixmap icon)
 } // namespace
 
 TfrmConsisteFiscal::TfrmConsisteFiscal(QWidget *parent)
-    : TfrmPadraoGrid(parent), edtCdImposto(new QLineEdit), edtNmImposto(new QLineEdit),
-      cdsImposto(new TClientDataSet(this)), msgCST(new TMessages(this)),
-      netConsistencia(new TNetConnection(this)), m_cst(msgCST, cdsImposto),
-      m_taxPanel(edtCdImposto, edtNmImposto, cdsImposto, msgPadrao,
-                 [this]() { return netConsistencia; })
+    : TfrmPadraoGrid(parent), cdsImposto(new TClientDataSet(this)), msgCST(new TMessages(this)),
+      netConsistencia(new TNetConnection(this)), m_cst(msgCST, cdsImposto)
 {
     setObjectName(QStringLiteral("frmConsisteFiscal"));
     setWindowTitle(QStringLiteral("Consistências Fiscais"));
     lblCodTela->setText(QStringLiteral("KVR51400"));
     resize(1112, 471);
 
-    // Tool bar additions, between the record buttons and help/close.
-    btnCadFiscal = new TButtonFlat(panMenu);
-    btnCadFiscal->setObjectName(QStringLiteral("btnCadFiscal"));
-    btnCadFiscal->SetHint(QStringLiteral("Cadastros Fiscais"));
+    createRecords();
+    placeControls();
     btnCadFiscal->SetNumGlyphs(2);
     btnCadFiscal->SetGlyph(twoStateGlyph(this, QStyle::SP_FileDialogListView));
-    btnCadFiscal->move(211, sbtAjuda->y());
     btnCadFiscal->OnClick = [this](QObject *sender) { btnCadFiscalClick(sender); };
-    sbtAutomatico = new TButtonFlat(panMenu);
-    sbtAutomatico->setObjectName(QStringLiteral("sbtAutomatico"));
-    sbtAutomatico->SetHint(QStringLiteral("Confirmar"));
     sbtAutomatico->setIcon(style()->standardIcon(QStyle::SP_MediaSeekForward));
-    sbtAutomatico->move(236, sbtAjuda->y());
-    sbtAutomatico->setEnabled(false);
     sbtAutomatico->OnClick = [this](QObject *sender) { sbtAutomaticoClick(sender); };
     sbtAjuda->move(269, sbtAjuda->y());
     sbtFechar->move(305, sbtFechar->y());
@@ -118,13 +70,13 @@ TfrmConsisteFiscal::TfrmConsisteFiscal(QWidget *parent)
     sbtExportar->setObjectName(QStringLiteral("sbtExportar"));
     sbtExportar->SetHint(QStringLiteral("Exportar para planilha"));
     sbtExportar->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
-    sbtExportar->move(341, sbtAjuda->y());
+    sbtExportar->move(366, sbtAjuda->y()); // after sbtHistorico
     sbtExportar->OnClick = [this](QObject *sender) { sbtExportarClick(sender); };
     sbtImportar = new TButtonFlat(panMenu);
     sbtImportar->setObjectName(QStringLiteral("sbtImportar"));
     sbtImportar->SetHint(QStringLiteral("Importar de planilha"));
     sbtImportar->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
-    sbtImportar->move(366, sbtAjuda->y());
+    sbtImportar->move(391, sbtAjuda->y());
     sbtImportar->OnClick = [this](QObject *sender) { sbtImportarClick(sender); };
     // The base form's record menu holds mnuAlterar.
     auto *records = qobject_cast<QMenu *>(mnuAlterar->parent());
@@ -139,11 +91,6 @@ TfrmConsisteFiscal::TfrmConsisteFiscal(QWidget *parent)
     });
     mnuImportar->setObjectName(QStringLiteral("mnuImportar"));
     MaintenanceHistory::Attach(this);
-
-    createRecords();
-    createTaxPanel();
-    createRulePage();
-    createCheckPanel();
 
     pmnOpcaoCadFiscal = new QMenu(this);
     pmnOpcaoCadFiscal->setObjectName(QStringLiteral("pmnOpcaoCadFiscal"));
@@ -213,88 +160,65 @@ void TfrmConsisteFiscal::createRecords()
     msgCST->SetMessages(MessageTables::Cst());
 }
 
-void TfrmConsisteFiscal::createTaxPanel()
+void TfrmConsisteFiscal::placeControls()
 {
-    panImposto = new QFrame(this);
-    panImposto->setObjectName(QStringLiteral("panImposto"));
-    panImposto->setFixedHeight(45);
-    panImposto->setFrameShape(QFrame::StyledPanel);
-    auto *layout = new QHBoxLayout(panImposto);
-    layout->setContentsMargins(8, 4, 8, 4);
+    // The form's parts go where the base form keeps room for them.
+    QWidget holder;
+    Ui::TfrmConsisteFiscalForm ui;
+    ui.setupUi(&holder);
+    // Tool bar additions, between the record buttons and help/close.
+    btnCadFiscal = ui.btnCadFiscal;
+    sbtAutomatico = ui.sbtAutomatico;
+    for (TButtonFlat *button : {btnCadFiscal, sbtAutomatico}) {
+        button->setParent(panMenu);
+        button->move(button->x(), sbtAjuda->y());
+    }
+    sbtAjuda->move(269, sbtAjuda->y());
+    sbtFechar->move(305, sbtFechar->y());
+    panImposto = ui.panImposto;
+    edtCdImposto = panImposto->edtCdImposto;
+    btpImposto = panImposto->btpImposto;
+    edtNmImposto = panImposto->edtNmImposto;
+    imgCheck = ui.imgCheck;
+    imgUncheck = ui.imgUncheck;
+    tshBloqueados = ui.tshBloqueados;
+    panFormulario = ui.panFormulario;
+    scbFormulario = ui.scbFormulario;
+    dbgBloqueados = ui.dbgBloqueados;
+    panVerificaBloq = ui.panVerificaBloq;
+    dbcLancamentoBloq = ui.dbcLancamentoBloq;
+    dbcAprovacaoBloq = ui.dbcAprovacaoBloq;
 
-    auto *label = new QLabel(QStringLiteral("Imposto"), panImposto);
-    QFont bold = label->font();
-    bold.setBold(true);
-    label->setFont(bold);
-    edtCdImposto->setParent(panImposto);
-    edtCdImposto->setObjectName(QStringLiteral("edtCdImposto"));
-    edtCdImposto->setMaxLength(2);
-    edtCdImposto->setFixedWidth(40);
-    setFieldColour(edtCdImposto, QPalette::ToolTipBase);
-    label->setBuddy(edtCdImposto);
-    btpImposto = new TBtnPesquisa(panImposto);
-    btpImposto->setObjectName(QStringLiteral("btpImposto"));
+    panImposto->Bind(cdsImposto, dtsimposto, msgPadrao, [this]() { return netConsistencia; });
     btpImposto->SetHint(QStringLiteral("Pesquisar"));
-    btpImposto->SetAssociate(edtCdImposto);
-    btpImposto->SetDataSource(dtsimposto);
     btpImposto->OnBeforePesq = [this](QObject *sender, bool &allow) {
         btpImpostoBeforePesq(sender, allow);
     };
     btpImposto->OnAfterPesq = [this](QObject *sender) { btpImpostoAfterPesq(sender); };
-    edtNmImposto->setParent(panImposto);
-    edtNmImposto->setObjectName(QStringLiteral("edtNmImposto"));
-    edtNmImposto->setFixedWidth(285);
-    edtNmImposto->setEnabled(false);
-    setFieldColour(edtNmImposto, QPalette::Button);
-    imgCheck = new QLabel(panImposto);
-    imgCheck->setObjectName(QStringLiteral("imgCheck"));
-    imgCheck->setPixmap(checkImage(true));
-    imgCheck->setVisible(false);
-    imgUncheck = new QLabel(panImposto);
-    imgUncheck->setObjectName(QStringLiteral("imgUncheck"));
-    imgUncheck->setPixmap(checkImage(false));
-    imgUncheck->setVisible(false);
-
-    layout->addWidget(label);
-    layout->addWidget(edtCdImposto);
-    layout->addWidget(btpImposto);
-    layout->addWidget(edtNmImposto);
-    layout->addStretch(1);
+    imgCheck->setPixmap(CheckImage(true));
+    imgUncheck->setPixmap(CheckImage(false));
     AddTopPanel(panImposto);
     TFocusEvents *focus = TFocusEvents::Of(panImposto);
     focus->OnEnter = [this](QObject *sender) { panImpostoEnter(sender); };
     focus->OnExit = [this](QObject *sender) { panImpostoExit(sender); };
+
+    prepareRuleGrid();
+    pgcPadrao->addTab(tshBloqueados, QStringLiteral("Bloqueados"));
+    pgcPadrao->setCurrentWidget(tshBloqueados);
+    kvrConnect(pgcPadrao, &QTabWidget::currentChanged, this,
+               [this]() { pgcPadraoChange(pgcPadrao); });
+    AddBottomPanel(panVerificaBloq);
 }
 
-void TfrmConsisteFiscal::createRulePage()
+void TfrmConsisteFiscal::prepareRuleGrid()
 {
-    tshBloqueados = new QWidget(pgcPadrao);
-    tshBloqueados->setObjectName(QStringLiteral("tshBloqueados"));
-    auto *pageLayout = new QVBoxLayout(tshBloqueados);
-    pageLayout->setContentsMargins(0, 0, 0, 0);
-    panFormulario = new QFrame(tshBloqueados);
-    panFormulario->setObjectName(QStringLiteral("panFormulario"));
-    pageLayout->addWidget(panFormulario);
-    auto *panelLayout = new QVBoxLayout(panFormulario);
-    panelLayout->setContentsMargins(0, 0, 0, 0);
-    scbFormulario = new QScrollArea(panFormulario);
-    scbFormulario->setObjectName(QStringLiteral("scbFormulario"));
-    scbFormulario->setFrameShape(QFrame::NoFrame);
-    scbFormulario->setWidgetResizable(true);
-    panelLayout->addWidget(scbFormulario);
-
-    dbgBloqueados = new TDBGrid;
-    dbgBloqueados->setObjectName(QStringLiteral("dbgBloqueados"));
-    dbgBloqueados->setFrameShape(QFrame::NoFrame);
     setFieldColour(dbgBloqueados, QPalette::ToolTipBase);
     dbgBloqueados->SetTitleFont(QFont(QStringLiteral("MS Sans Serif"), 8));
     dbgBloqueados->SetOptions(
         TDBGrid::Options(TDBGrid::dgEditing | TDBGrid::dgTitles | TDBGrid::dgColumnResize |
                          TDBGrid::dgColumnMove | TDBGrid::dgColLines | TDBGrid::dgRowLines |
                          TDBGrid::dgTabs | TDBGrid::dgConfirmDelete | TDBGrid::dgCancelOnExit));
-    dbgBloqueados->setSelectionBehavior(QAbstractItemView::SelectItems);
     dbgBloqueados->SetDataSource(dtsPadrao);
-    scbFormulario->setWidget(dbgBloqueados);
     createRuleColumns();
     dbgBloqueados->OnDrawColumnCell = [this](TDBGrid *grid, const QRect &rect, int dataCol,
                                              TColumn *column, TDBGrid::DrawState state) {
@@ -307,11 +231,6 @@ void TfrmConsisteFiscal::createRulePage()
         dbgBloqueadosEditButtonClick(grid);
     };
     dbgBloqueados->OnColExit = [this](TDBGrid *grid) { dbgBloqueadosColExit(grid); };
-
-    pgcPadrao->addTab(tshBloqueados, QStringLiteral("Bloqueados"));
-    pgcPadrao->setCurrentWidget(tshBloqueados);
-    kvrConnect(pgcPadrao, &QTabWidget::currentChanged, this,
-               [this]() { pgcPadraoChange(pgcPadrao); });
 }
 
 void TfrmConsisteFiscal::createRuleColumns()
@@ -363,24 +282,6 @@ void TfrmConsisteFiscal::createRuleColumns()
         ->SetButtonStyle(TColumn::ButtonStyle::Ellipsis);
 }
 
-void TfrmConsisteFiscal::createCheckPanel()
-{
-    panVerificaBloq = new QFrame(this);
-    panVerificaBloq->setObjectName(QStringLiteral("panVerificaBloq"));
-    panVerificaBloq->setFixedHeight(59);
-    auto *layout = new QVBoxLayout(panVerificaBloq);
-    layout->setContentsMargins(8, 4, 8, 4);
-    dbcLancamentoBloq = new QCheckBox(
-        QStringLiteral("Verificação Fiscal Realizada no Lançamento da nota"), panVerificaBloq);
-    dbcLancamentoBloq->setObjectName(QStringLiteral("dbcLancamentoBloq"));
-    dbcAprovacaoBloq = new QCheckBox(
-        QStringLiteral("Verificação Fiscal Realizada na Aprovação da nota"), panVerificaBloq);
-    dbcAprovacaoBloq->setObjectName(QStringLiteral("dbcAprovacaoBloq"));
-    layout->addWidget(dbcLancamentoBloq);
-    layout->addWidget(dbcAprovacaoBloq);
-    AddBottomPanel(panVerificaBloq);
-}
-
 void TfrmConsisteFiscal::bindRuleEvents()
 {
     TClientDataSet *rules = cdsConsistencias;
@@ -404,6 +305,26 @@ void TfrmConsisteFiscal::FormCreate()
     netConsistencia->SetConnected(true);
 }
 
+TNetConnection *TfrmConsisteFiscal::Connection() const
+{
+    return netConsistencia;
+}
+
+QString TfrmConsisteFiscal::TaxCode() const
+{
+    return edtCdImposto->text();
+}
+
+void TfrmConsisteFiscal::FocusTaxCode()
+{
+    edtCdImposto->setFocus();
+}
+
+MaintenanceScreenLink *MaintenanceScreenLink::Current()
+{
+    return frmConsisteFiscal;
+}
+
 void TfrmConsisteFiscal::FormActivate()
 {
     edtCdImposto->setFocus();
@@ -411,7 +332,8 @@ void TfrmConsisteFiscal::FormActivate()
 
 void TfrmConsisteFiscal::FormClose(TCloseAction &Action)
 {
-    if (isEditing(cdsConsistencias))
+    const TClientDataSet::State state = cdsConsistencias->state();
+    if (state == TClientDataSet::State::Edit || state == TClientDataSet::State::Insert)
         cdsConsistencias->Cancel();
     netConsistencia->SetConnected(false);
     TfrmPadraoGrid::FormClose(Action);
@@ -438,18 +360,18 @@ void TfrmConsisteFiscal::btpImpostoBeforePesq(QObject *Sender, bool &AllowPesq)
 {
     Q_UNUSED(Sender)
     Q_UNUSED(AllowPesq)
-    m_taxPanel.LoadTaxes();
+    panImposto->LoadTaxes();
 }
 
 void TfrmConsisteFiscal::btpImpostoAfterPesq(QObject *Sender)
 {
     Q_UNUSED(Sender)
-    m_taxPanel.CopyPicked();
+    panImposto->CopyPicked();
 }
 
 void TfrmConsisteFiscal::vdImposto()
 {
-    m_taxPanel.Check();
+    panImposto->Check();
 }
 
 void TfrmConsisteFiscal::getConsistencias()
@@ -514,239 +436,6 @@ void TfrmConsisteFiscal::pgcPadraoChange(QObject *Sender)
 void TfrmConsisteFiscal::sbtVerificarClick()
 {
     getConsistencias();
-}
-
-QString TfrmConsisteFiscal::ruleValue(const char *fieldName) const
-{
-    // No current row (closed or empty) reads as empty.
-    if (!cdsConsistencias->Active() || cdsConsistencias->IsEmpty())
-        return QString();
-    return cdsConsistencias->FieldByName(QString::fromLatin1(fieldName))->AsString();
-}
-
-void TfrmConsisteFiscal::cdsConsistenciasBeforeInsert(TClientDataSet *DataSet)
-{
-    Q_UNUSED(DataSet)
-    // Rules are created only by the automatic registration.
-    Abort();
-}
-
-void TfrmConsisteFiscal::cdsConsistenciasBeforeEdit(TClientDataSet *DataSet)
-{
-    if (DataSet->FieldByName(QStringLiteral("IDCONSPREDEFI"))->AsString() == QLatin1String("S"))
-        Abort();
-}
-
-void TfrmConsisteFiscal::cdsConsistenciasBeforeDelete(TClientDataSet *DataSet)
-{
-    if (DataSet->FieldByName(QStringLiteral("IDCONSPREDEFI"))->AsString() == QLatin1String("S"))
-        Abort();
-}
-
-void TfrmConsisteFiscal::cdsConsistenciasBeforePost(TClientDataSet *DataSet)
-{
-    auto field = [DataSet](const char *name) {
-        return DataSet->FieldByName(QString::fromLatin1(name));
-    };
-    for (const char *name : {"CDFISCAL", "IDTPBASECALC", "IDTPALIQUOTA", "IDTPVRIMPOSTO"}) {
-        if (EmptyString(field(name)->AsString()))
-            field(name)->SetAsString(QStringLiteral("0"));
-    }
-    if (EmptyString(field("CDFISCOPER")->AsString()) &&
-        EmptyString(field("CDCST1DIGT")->AsString()) &&
-        EmptyString(field("CDSITUTRIB")->AsString())) {
-        const QString cons = field("CDFISCAL")->AsString() + field("IDTPALIQUOTA")->AsString() +
-                             field("IDTPVRIMPOSTO")->AsString() + field("IDTPBASECALC")->AsString();
-        if (cons == QLatin1String("0000")) {
-            field("CDFISCOPER")->FocusControl();
-            MensErro(msgPadrao->Msg(QStringLiteral("CONSIST_NULA")), true);
-        }
-    }
-    vdSubtrib();
-    // A CFOP typed and posted without leaving its column is filled and
-    // checked here as well, so none is stored unchecked.
-    vdCfop();
-    field("CDIMPOSTO")->SetAsString(edtCdImposto->text());
-    field("IDCONSPREDEFI")->SetAsString(QStringLiteral("N"));
-    field("IDBLOQADMI")
-        ->SetAsString(pgcPadrao->currentWidget() == tshBloqueados ? QStringLiteral("B")
-                                                                  : QStringLiteral("A"));
-    field("IDCONSISTELANC")
-        ->SetAsString(dbcLancamentoBloq->isChecked() ? QStringLiteral("S") : QStringLiteral("N"));
-    field("IDCONSISTEAPRO")
-        ->SetAsString(dbcAprovacaoBloq->isChecked() ? QStringLiteral("S") : QStringLiteral("N"));
-    validaConsistencias();
-}
-
-void TfrmConsisteFiscal::vdSubtrib()
-{
-    TField *cst = cdsConsistencias->FieldByName(QStringLiteral("CDSITUTRIB"));
-    if (EmptyString(cst->AsString()))
-        return;
-    if (m_cst.Text(cst->AsString()).isEmpty()) {
-        cst->Clear();
-        cst->FocusControl();
-        MensErro(msgPadrao->Msg(QStringLiteral("CST_INV")), true);
-    }
-}
-
-void TfrmConsisteFiscal::vdCfop()
-{
-    TField *cfop = cdsConsistencias->FieldByName(QStringLiteral("CDFISCOPER"));
-    if (EmptyString(cfop->AsString()))
-        return;
-    cfop->SetAsString(Ajusta(cfop->AsString(), 4));
-    if (!cdsCFOP->Active())
-        cdsCFOP->CreateDataSet();
-    cdsCFOP->EmptyDataSet();
-    cdsCFOP->SetData(RdmConsisteFiscal(netConsistencia).getVdCFOP(cfop->AsString()));
-    if (cdsCFOP->IsEmpty()) {
-        cfop->FocusControl();
-        MensErro(msgPadrao->Msg(QStringLiteral("CFOP_INV")), true);
-    }
-}
-
-void TfrmConsisteFiscal::validaConsistencias()
-{
-    kvr::fiscal::VdConsistencias query;
-    query.tax = edtCdImposto->text();
-    query.cfop = ruleValue("CDFISCOPER");
-    query.cst = ruleValue("CDSITUTRIB");
-    query.fiscal = ruleValue("CDFISCAL");
-    query.blocked = ruleValue("IDBLOQADMI");
-    query.number = ruleValue("NRSEQCONSISTE");
-    bool registered = false;
-    {
-        TBusyScope busy;
-        registered = RdmConsisteFiscal(netConsistencia).vdConsistencias(query);
-    }
-    if (registered)
-        MensErro(msgPadrao->Msg(QStringLiteral("CONSISTENCIA_JA_CAD")), true);
-}
-
-void TfrmConsisteFiscal::cdsConsistenciasAfterPost(TClientDataSet *DataSet)
-{
-    if (DataSet->ChangeCount() > 0) {
-        TBusyScope busy;
-        RdmConsisteFiscal(netConsistencia).setConsistencia(DataSet->Delta().toJsonObject());
-        getConsistencias();
-        FocusPageGrid();
-    }
-    showVerificationFlags();
-}
-
-void TfrmConsisteFiscal::cdsConsistenciasAfterDelete(TClientDataSet *DataSet)
-{
-    TBusyScope busy;
-    RdmConsisteFiscal(netConsistencia).setConsistencia(DataSet->Delta().toJsonObject());
-    getConsistencias();
-    FocusPageGrid();
-}
-
-void TfrmConsisteFiscal::cdsConsistenciasAfterCancel(TClientDataSet *DataSet)
-{
-    Q_UNUSED(DataSet)
-    showVerificationFlags();
-}
-
-void TfrmConsisteFiscal::cdsConsistenciasAfterScroll(TClientDataSet *DataSet)
-{
-    Q_UNUSED(DataSet)
-    showVerificationFlags();
-}
-
-void TfrmConsisteFiscal::showVerificationFlags()
-{
-    dbcLancamentoBloq->setChecked(ruleValue("IDCONSISTELANC") == QLatin1String("S"));
-    dbcAprovacaoBloq->setChecked(ruleValue("IDCONSISTEAPRO") == QLatin1String("S"));
-}
-
-void TfrmConsisteFiscal::dbgBloqueadosDrawColumnCell(TDBGrid *Sender, const QRect &Rect,
-                                                     int DataCol, TColumn *Column,
-                                                     TDBGrid::DrawState State)
-{
-    Q_UNUSED(DataCol)
-    Q_UNUSED(State)
-    if (cdsConsistencias->IsEmpty())
-        return;
-    if (Column->FieldName() != QLatin1String("IDCONSATIVA"))
-        return;
-    QPixmap bmPict;
-    const QString value = Column->Field() ? Column->Field()->AsString() : QString();
-    if (value == QLatin1String("S"))
-        bmPict = imgCheck->pixmap();
-    else if (value == QLatin1String("N"))
-        bmPict = imgUncheck->pixmap();
-    TCanvas *canvas = Sender->Canvas();
-    canvas->FillRect(Rect);
-    const int w = bmPict.width();
-    const int h = Rect.height();
-    canvas->BrushCopy(QRect(Rect.left() + 5, Rect.top(), w, h), bmPict, QRect(0, 0, w, h),
-                      imageBackground);
-}
-
-void TfrmConsisteFiscal::dbgBloqueadosKeyPress(TDBGrid *Sender, QChar &Key)
-{
-    const TField *field = Sender->SelectedField();
-    if (!field)
-        return;
-    const QString &name = field->FieldName();
-    const ushort code = Key.unicode();
-    const bool backspace = code == 8;
-    auto keepOnly = [&Key, backspace](const QString &allowed) {
-        if (!backspace && !allowed.contains(Key))
-            Key = QChar();
-    };
-    if (name == QLatin1String("IDTPALIQUOTA") || name == QLatin1String("IDTPVRIMPOSTO") ||
-        name == QLatin1String("IDTPBASECALC") || name == QLatin1String("CDFISCAL")) {
-        keepOnly(QStringLiteral("123"));
-    } else if (name == QLatin1String("CDSITUTRIB") || name == QLatin1String("CDFISCOPER")) {
-        keepOnly(QStringLiteral("0123456789"));
-    } else if (name == QLatin1String("NRSEQCONSISTE")) {
-        Key = QChar();
-    } else if (name == QLatin1String("IDENTRSAIDOP")) {
-        // Only the codes the display knows: entry, exit, both.
-        Key = Key.toUpper();
-        keepOnly(QStringLiteral("EST"));
-    } else if (name == QLatin1String("IDCONSATIVA")) {
-        // Only values that draw a box.
-        Key = Key.toUpper();
-        keepOnly(QStringLiteral("SN"));
-    }
-}
-
-void TfrmConsisteFiscal::dbgBloqueadosEditButtonClick(TDBGrid *Sender)
-{
-    if (!isEditing(cdsConsistencias))
-        return;
-    const TField *selected = Sender->SelectedField();
-    if (!selected || selected->FieldName() != QLatin1String("CDFISCOPER"))
-        return;
-    // Fetched on every press: the CFOP table may have changed meanwhile.
-    cdsCFOP->SetData(RdmConsisteFiscal(netConsistencia).getCFOP());
-    const QString title = msgPadrao->Msg(QStringLiteral("CFOP")) + QLatin1Char('|') +
-                          msgPadrao->Msg(QStringLiteral("CFOP_N_CAD"));
-    if (Pesquisar(dtsCFOP, title, false, true))
-        cdsConsistencias->FieldByName(QStringLiteral("CDFISCOPER"))
-            ->SetAsString(cdsCFOP->FieldByName(QStringLiteral("CDCFOPPADRAO"))->AsString());
-}
-
-void TfrmConsisteFiscal::dbgBloqueadosColExit(TDBGrid *Sender)
-{
-    if (!isEditing(cdsConsistencias))
-        return;
-    const TField *selected = Sender->SelectedField();
-    if (!selected)
-        return;
-    if (selected->FieldName() == QLatin1String("CDFISCOPER"))
-        vdCfop();
-    if (selected->FieldName() == QLatin1String("CDSITUTRIB"))
-        vdSubtrib();
-}
-
-void TfrmConsisteFiscal::preenchePickList()
-{
-    dbgBloqueados->ColumnByFieldName(QStringLiteral("CDSITUTRIB"))->SetPickList(m_cst.List());
 }
 
 void TfrmConsisteFiscal::netConsistenciaBeforeConnect(TNetConnection *Sender)
@@ -863,43 +552,6 @@ void TfrmConsisteFiscal::cdsConsistenciasCDTPCREDPICOITEGetText(TField *Sender, 
     // The rule's own tax decides whether a credit type applies.
     const QString ruleTax = Sender->DataSet()->FieldByName(QStringLiteral("CDIMPOSTO"))->AsString();
     Text = MaintenanceDisplay::CreditType(*msgPadrao, Sender->AsString(), ruleTax);
-}
-
-void IniProc()
-{
-    kvrGuard([]() { CriaConsistencia(); });
-}
-
-void CriaConsistencia()
-{
-    // A plain C entry: nothing thrown may leave it, and the busy pointer
-    // ends on every path.
-    kvrGuard([]() {
-        const TBusyCursor busy;
-        if (!frmConsisteFiscal) {
-            TfrmConsisteFiscal *form = TfrmPadraoGrid::Create<TfrmConsisteFiscal>();
-            frmConsisteFiscal = form;
-            // Closing destroys the screen: the next start must create a new one.
-            QObject::connect(form, &QObject::destroyed, [form]() {
-                if (frmConsisteFiscal == form)
-                    frmConsisteFiscal = nullptr;
-            });
-        }
-        QWidget *window = frmConsisteFiscal->FrameWindow();
-        window->show();
-        window->raise();
-        if (auto *child = qobject_cast<QMdiSubWindow *>(window)) {
-            if (QMdiArea *area = child->mdiArea())
-                area->setActiveSubWindow(child);
-        } else {
-            window->activateWindow();
-        }
-        // Restoring an MDI frame moves the focus to its first child, which would
-        // count as leaving the tax panel: restore first, then focus the tax code.
-        if (window->isMinimized() || window->isMaximized())
-            window->showNormal();
-        frmConsisteFiscal->edtCdImposto->setFocus();
-    });
 }
 
 namespace Cli_kvr51400 {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "CLI/STD/KVR/KVR51400/CstRoutines.h"
+#include "CLI/STD/KVR/KVR51400/MaintenanceScreenLink.h"
+#include "CLI/STD/KVR/KVR51400/ModuleEntries.h"
 #include "CLI/STD/KVR/KVR51400/TaxPanel.h"
 #include "kit/forms/TfrmPadraoGrid.h"
 #include "kit/grid/TDBGrid.h"
@@ -18,7 +20,8 @@ class TNetConnection;
 // The consistency maintenance screen "KVR51400": the blocked rules of one
 // tax, edited in place and saved to the application server at once.
 // Created once per run through CriaConsistencia; an MDI child of the host.
-class TfrmConsisteFiscal final : public TfrmPadraoGrid
+// Its own controls are declared in Cli_kvr51400.ui.
+class TfrmConsisteFiscal final : public TfrmPadraoGrid, public MaintenanceScreenLink
 {
     Q_OBJECT
 public:
@@ -28,7 +31,7 @@ public:
 
     TButtonFlat *btnCadFiscal;
     TButtonFlat *sbtAutomatico;
-    QFrame *panImposto;
+    TaxPanel *panImposto;
     QLineEdit *edtCdImposto;
     TBtnPesquisa *btpImposto;
     QLineEdit *edtNmImposto;
@@ -113,6 +116,11 @@ public:
     void sbtExportarClick(QObject *Sender);
     void sbtImportarClick(QObject *Sender);
 
+    // What the automatic screen borrows.
+    TNetConnection *Connection() const override;
+    QString TaxCode() const override;
+    void FocusTaxCode() override;
+
     void FormActivate() override;
     void dtsPadraoStateChange() override;
     void sbtVerificarClick() override;
@@ -122,10 +130,9 @@ protected:
     void FormClose(TCloseAction &Action) override;
 
 private:
-    void createTaxPanel();
-    void createRulePage();
+    void placeControls();
+    void prepareRuleGrid();
     void createRuleColumns();
-    void createCheckPanel();
     void createRecords();
     void bindRuleEvents();
     // Fills a typed CFOP to four digits and has the server confirm it.
@@ -135,14 +142,10 @@ private:
     QString ruleValue(const char *fieldName) const;
 
     CstRoutines m_cst;
-    TaxPanel m_taxPanel;
 };
 
 extern "C" {
 Q_DECL_EXPORT extern TfrmConsisteFiscal *frmConsisteFiscal;
-// Start entry of the module: opens the maintenance screen.
-Q_DECL_EXPORT void IniProc();
-Q_DECL_EXPORT void CriaConsistencia();
 }
 
 // Unit start and end, run by the package's Initialize and Finalize.

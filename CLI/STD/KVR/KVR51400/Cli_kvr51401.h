@@ -1,12 +1,18 @@
 #pragma once
 
 #include "CLI/STD/KVR/KVR51400/CstRoutines.h"
+#include "CLI/STD/KVR/KVR51400/ModuleEntries.h"
+#include "CLI/STD/KVR/KVR51400/TaxPanel.h"
 #include "kit/forms/TfrmRotiGeral.h"
 
 #include <QString>
 #include <QtGlobal>
 
 #include <memory>
+
+namespace Ui {
+class TfrmCadAutoForm;
+}
 
 class QButtonGroup;
 class QCheckBox;
@@ -19,12 +25,12 @@ class TClientDataSet;
 class TDataSource;
 class TField;
 class TNetConnection;
-class TaxPanel;
 
 // The automatic registration screen "KVR51401": changes or creates many
 // rules of one tax in one server call. A modal dialog created once per run
 // (criaCadAuto); closing only hides it, so it keeps its values. It has no
-// connection of its own: every call goes through frmConsisteFiscal's.
+// connection of its own: every call goes through the maintenance screen's.
+// Its controls are declared in Cli_kvr51401.ui.
 class TfrmCadAuto final : public TfrmRotiGeral
 {
     Q_OBJECT
@@ -34,7 +40,7 @@ public:
     ~TfrmCadAuto() override;
 
     // Tax panel.
-    QFrame *Panel2;
+    TaxPanel *Panel2;
     QLineEdit *edtCdImposto;
     TBtnPesquisa *btpImposto;
     QLineEdit *edtNmImposto;
@@ -168,19 +174,17 @@ protected:
 
 private:
     void createRecords();
-    void createTaxPanel(QWidget *parent);
-    void createEditGroup(QWidget *parent);
-    void createIncludeGroup(QWidget *parent);
-    void createOptionPanel(QWidget *parent);
+    void takeControls();
+    void prepareFields();
     void connectHandlers();
-    void arrangeTabOrder();
+    void connectLookups();
     TNetConnection *connection() const;
     void loadRules();
     void loadCfops();
     void showDone();
 
+    std::unique_ptr<Ui::TfrmCadAutoForm> m_ui;
     CstRoutines m_cst;
-    std::unique_ptr<TaxPanel> m_taxPanel;
     QButtonGroup *m_modes;
     QButtonGroup *m_selection;
     QButtonGroup *m_admiBloq;
@@ -190,9 +194,6 @@ extern "C" {
 Q_DECL_EXPORT extern TfrmCadAuto *frmCadAuto;
 // Rules picked in list mode, "0000000003,0000000007"; kept until unload.
 Q_DECL_EXPORT extern QString stListaConsiste;
-// Shows the automatic registration screen modally; does nothing while there
-// is no maintenance screen (it lends the connection and the tax).
-Q_DECL_EXPORT void criaCadAuto();
 }
 
 // Unit start and end, run by the package's Initialize and Finalize.
