@@ -71,23 +71,29 @@ bool RequestParams::texts(qsizetype index, qsizetype count, QStringList &out) co
     });
 }
 
-bool RequestParams::delta(qsizetype index, DeltaData &out) const
+std::shared_ptr<const detail::PacketPart> RequestParams::objectAt(qsizetype index) const
 {
     simdjson::dom::element value;
     if (!argument(m_list, index, value) || !value.is_object())
+        return nullptr;
+    return std::make_shared<const detail::PacketPart>(detail::PacketPart{m_list->document, value});
+}
+
+bool RequestParams::delta(qsizetype index, DeltaData &out) const
+{
+    std::shared_ptr<const detail::PacketPart> part = objectAt(index);
+    if (!part)
         return false;
-    out = DeltaData(
-        std::make_shared<const detail::PacketPart>(detail::PacketPart{m_list->document, value}));
+    out = DeltaData(std::move(part));
     return true;
 }
 
 bool RequestParams::packet(qsizetype index, PacketData &out) const
 {
-    simdjson::dom::element value;
-    if (!argument(m_list, index, value) || !value.is_object())
+    std::shared_ptr<const detail::PacketPart> part = objectAt(index);
+    if (!part)
         return false;
-    out = PacketData(
-        std::make_shared<const detail::PacketPart>(detail::PacketPart{m_list->document, value}));
+    out = PacketData(std::move(part));
     return true;
 }
 

@@ -43,6 +43,9 @@ public:
     QJsonArray toJsonArray() const;
 
 private:
+    // The object at `index`, sharing the parse; null when it is not one.
+    std::shared_ptr<const detail::PacketPart> objectAt(qsizetype index) const;
+
     std::shared_ptr<const detail::PacketPart> m_list;
     qsizetype m_size = 0;
 };

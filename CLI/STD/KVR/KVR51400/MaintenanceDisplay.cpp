@@ -66,3 +66,25 @@ QString MaintenanceDisplay::CreditType(const TMessages &msgPadrao, const QString
         return msgPadrao.Msg(QStringLiteral("NA"));
     return EmptyString(code) ? todos(msgPadrao) : code;
 }
+
+std::optional<QString> MaintenanceDisplay::OfField(const TMessages &msgPadrao,
+                                                   const CstRoutines &cst, const QString &field,
+                                                   const QString &code, const QString &ruleTaxCode)
+{
+    if (field == QLatin1String("IDENTRSAIDOP"))
+        return Direction(msgPadrao, code);
+    if (field == QLatin1String("CDFISCOPER"))
+        return Cfop(msgPadrao, code);
+    if (field == QLatin1String("CDCST1DIGT"))
+        return FirstCstDigit(msgPadrao, code);
+    if (field == QLatin1String("CDSITUTRIB"))
+        return Cst(msgPadrao, cst, code);
+    if (field == QLatin1String("CDFISCAL"))
+        return FiscalCode(msgPadrao, code);
+    if (field == QLatin1String("IDTPBASECALC") || field == QLatin1String("IDTPALIQUOTA") ||
+        field == QLatin1String("IDTPVRIMPOSTO"))
+        return Sign(msgPadrao, code);
+    if (field == QLatin1String("CDTPCREDPICOITE"))
+        return CreditType(msgPadrao, code, ruleTaxCode);
+    return std::nullopt;
+}

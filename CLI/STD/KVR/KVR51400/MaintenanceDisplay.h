@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class CstRoutines;
 class TMessages;
 
@@ -28,4 +30,10 @@ public:
     // CDTPCREDPICOITE: applies only to rules of tax "50" or "60".
     static QString CreditType(const TMessages &msgPadrao, const QString &code,
                               const QString &ruleTaxCode);
+
+    // The grid's text of any coded rule field by its name; none for a field
+    // the grid shows as stored.
+    static std::optional<QString> OfField(const TMessages &msgPadrao, const CstRoutines &cst,
+                                          const QString &field, const QString &code,
+                                          const QString &ruleTaxCode);
 };

@@ -94,22 +94,9 @@ void MaintenanceHistory::mostraHistorico(bool wholeTax)
 // The rule grid's own texts for the coded fields.
 QString MaintenanceHistory::displayText(const QString &field, const QString &value) const
 {
-    const TMessages &messages = *m_screen->msgPadrao;
-    if (field == QLatin1String("IDENTRSAIDOP"))
-        return MaintenanceDisplay::Direction(messages, value);
-    if (field == QLatin1String("CDFISCOPER"))
-        return MaintenanceDisplay::Cfop(messages, value);
-    if (field == QLatin1String("CDCST1DIGT"))
-        return MaintenanceDisplay::FirstCstDigit(messages, value);
-    if (field == QLatin1String("CDSITUTRIB"))
-        return MaintenanceDisplay::Cst(messages, m_screen->Cst(), value);
-    if (field == QLatin1String("CDFISCAL"))
-        return MaintenanceDisplay::FiscalCode(messages, value);
-    if (field == QLatin1String("IDTPBASECALC") || field == QLatin1String("IDTPALIQUOTA") ||
-        field == QLatin1String("IDTPVRIMPOSTO"))
-        return MaintenanceDisplay::Sign(messages, value);
-    if (field == QLatin1String("CDTPCREDPICOITE"))
-        return MaintenanceDisplay::CreditType(messages, value, m_screen->edtCdImposto->text());
+    if (const std::optional<QString> text = MaintenanceDisplay::OfField(
+            *m_screen->msgPadrao, m_screen->Cst(), field, value, m_screen->edtCdImposto->text()))
+        return *text;
     if (value == QLatin1String("S"))
         return QStringLiteral("Sim");
     if (value == QLatin1String("N"))

@@ -35,17 +35,10 @@ bool rulesLoaded(const TfrmConsisteFiscal *screen)
 QString describe(const TfrmConsisteFiscal *screen, const QString &field,
                  const RuleSpreadsheet::Rule &rule)
 {
-    const TMessages &msg = *screen->msgPadrao;
     const QString code = rule.value(field);
-    if (field == QLatin1String("IDENTRSAIDOP"))
-        return MaintenanceDisplay::Direction(msg, code);
-    if (field == QLatin1String("CDCST1DIGT"))
-        return MaintenanceDisplay::FirstCstDigit(msg, code);
-    if (field == QLatin1String("CDSITUTRIB"))
-        return MaintenanceDisplay::Cst(msg, screen->Cst(), code);
-    if (field == QLatin1String("CDFISCAL"))
-        return MaintenanceDisplay::FiscalCode(msg, code);
-    return MaintenanceDisplay::Sign(msg, code);
+    return MaintenanceDisplay::OfField(*screen->msgPadrao, screen->Cst(), field, code,
+                                       rule.value(QStringLiteral("CDIMPOSTO")))
+        .value_or(code);
 }
 
 void inform(QWidget *parent, const QString &title, const QString &text)
