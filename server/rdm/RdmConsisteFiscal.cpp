@@ -6,8 +6,10 @@
 #include "server/rdm/Catalog.h"
 #include "server/rdm/RuleDelta.h"
 #include "server/rdm/RuleGenerator.h"
+#include "server/rdm/RuleIndex.h"
 #include "server/rdm/RuleRecord.h"
 #include "server/rdm/RuleRepository.h"
+#include "server/rdm/SimulationArgs.h"
 #include "server/rpc/CallReader.h"
 #include "server/rpc/Dispatcher.h"
 #include "server/storage/WriteTransaction.h"
@@ -170,6 +172,26 @@ qint64 RdmConsisteFiscal::serve(const fiscal::CadAutoInsere &args)
     rules.insertNumbered(created);
     transaction.commit();
     return created.size();
+}
+
+fiscal::SimulationReply::Result RdmConsisteFiscal::serve(const fiscal::SimulaConsistencia &args)
+{
+    const auto index = RuleIndex::of(m_storage, args.tax);
+    const auto stage = SimulationArgs::stage(args.name(), args.stage);
+    return index->simulate(stage, SimulationArgs::line(index->tax(), args));
+}
+
+fiscal::FindingsReply::Result RdmConsisteFiscal::serve(const fiscal::GetConflitos &args)
+{
+    return RuleIndex::of(m_storage, args.tax)->findings();
+}
+
+QByteArray RdmConsisteFiscal::serve(const fiscal::GetMapa &args)
+{
+    const auto index = RuleIndex::of(m_storage, args.tax);
+    const auto stage = SimulationArgs::stage(args.name(), args.stage);
+    SimulationArgs::checkDirection(args.name(), args.direction);
+    return index->map(stage, args.direction);
 }
 
 } // namespace kvr::server

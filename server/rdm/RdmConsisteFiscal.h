@@ -40,6 +40,9 @@ public:
     qint64 serve(const fiscal::SetConsistencia &args);
     qint64 serve(const fiscal::CadAutoAtualiza &args);
     qint64 serve(const fiscal::CadAutoInsere &args);
+    fiscal::SimulationReply::Result serve(const fiscal::SimulaConsistencia &args);
+    fiscal::FindingsReply::Result serve(const fiscal::GetConflitos &args);
+    QByteArray serve(const fiscal::GetMapa &args);
 
 private:
     Storage &m_storage;

@@ -59,3 +59,19 @@ qint64 RdmConsisteFiscal::cadAutoInsere(const fiscal::CadAutoInsere &insert) con
 {
     return call(insert);
 }
+
+QJsonObject RdmConsisteFiscal::simulaConsistencia(const fiscal::SimulaConsistencia &line) const
+{
+    return call(line);
+}
+
+QJsonObject RdmConsisteFiscal::getConflitos(const QString &tax) const
+{
+    return call(fiscal::GetConflitos{tax});
+}
+
+QVariant RdmConsisteFiscal::getMapa(const QString &tax, const QString &stage,
+                                    const QString &direction) const
+{
+    return call(fiscal::GetMapa{tax, stage, direction});
+}

@@ -29,6 +29,11 @@ public:
     qint64 setConsistencia(const QJsonObject &delta) const;
     qint64 cadAutoAtualiza(const kvr::fiscal::CadAutoAtualiza &update) const;
     qint64 cadAutoInsere(const kvr::fiscal::CadAutoInsere &insert) const;
+    // {"verdict", "rules"} for an invoice line.
+    QJsonObject simulaConsistencia(const kvr::fiscal::SimulaConsistencia &line) const;
+    // {"total", "findings"} of a tax.
+    QJsonObject getConflitos(const QString &tax) const;
+    QVariant getMapa(const QString &tax, const QString &stage, const QString &direction) const;
 
 private:
     template <typename Call> typename Call::Reply::Value call(const Call &args) const;
