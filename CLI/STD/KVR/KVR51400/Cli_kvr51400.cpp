@@ -1,6 +1,7 @@
 #include "CLI/STD/KVR/KVR51400/Cli_kvr51400.h"
 
 #include "CLI/STD/KVR/KVR51400/Cli_kvr51401.h"
+#include "CLI/STD/KVR/KVR51400/Cli_kvr51402.h"
 #include "CLI/STD/KVR/KVR51400/FieldColour.h"
 #include "CLI/STD/KVR/KVR51400/MaintenanceDisplay.h"
 #include "CLI/STD/KVR/KVR51400/MessageTables.h"
@@ -28,6 +29,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
 #include <QScrollArea>
 #include <QStyle>
@@ -110,8 +112,24 @@ TfrmConsisteFiscal::TfrmConsisteFiscal(QWidget *parent)
     sbtAutomatico->move(236, sbtAjuda->y());
     sbtAutomatico->setEnabled(false);
     sbtAutomatico->OnClick = [this](QObject *sender) { sbtAutomaticoClick(sender); };
+    sbtSimulacao = new TButtonFlat(panMenu);
+    sbtSimulacao->setObjectName(QStringLiteral("sbtSimulacao"));
+    sbtSimulacao->SetHint(QStringLiteral("Simulação de Consistências"));
+    sbtSimulacao->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
+    // After the fixed help and close buttons, which keep their places.
+    sbtSimulacao->move(341, sbtAjuda->y());
+    sbtSimulacao->setEnabled(false);
+    sbtSimulacao->OnClick = [this](QObject *sender) { sbtSimulacaoClick(sender); };
     sbtAjuda->move(269, sbtAjuda->y());
     sbtFechar->move(305, sbtFechar->y());
+    // The record menu is the menu bar's first.
+    QMenu *records = mnuPrincipal->actions().constFirst()->menu();
+    records->addSeparator();
+    mnuSimulacao =
+        records->addAction(QStringLiteral("&Simulação de Consistências"), this,
+                           [this]() { kvrGuard([this]() { sbtSimulacaoClick(nullptr); }); });
+    mnuSimulacao->setObjectName(QStringLiteral("mnuSimulacao"));
+    mnuSimulacao->setEnabled(false);
 
     createRecords();
     createTaxPanel();
@@ -460,6 +478,8 @@ void TfrmConsisteFiscal::habilitaBotao()
     mnuListagem->setEnabled(false);
     mnuConfigImpressora->setEnabled(false);
     mnuVerificar->setEnabled(sbtVerificar->isEnabled());
+    sbtSimulacao->setEnabled(browse && cdsConsistencias->Active());
+    mnuSimulacao->setEnabled(sbtSimulacao->isEnabled());
     pgcPadrao->setTabEnabled(pgcPadrao->indexOf(tshBloqueados),
                              browse || pgcPadrao->currentWidget() == tshBloqueados);
     dbcLancamentoBloq->setEnabled(editing);
@@ -727,6 +747,12 @@ void TfrmConsisteFiscal::sbtAutomaticoClick(QObject *Sender)
 {
     Q_UNUSED(Sender)
     criaCadAuto();
+}
+
+void TfrmConsisteFiscal::sbtSimulacaoClick(QObject *Sender)
+{
+    Q_UNUSED(Sender)
+    criaSimulacao();
 }
 
 void TfrmConsisteFiscal::btnCadFiscalClick(QObject *Sender)

@@ -28,6 +28,8 @@ public:
 
     TButtonFlat *btnCadFiscal;
     TButtonFlat *sbtAutomatico;
+    TButtonFlat *sbtSimulacao;
+    QAction *mnuSimulacao;
     QFrame *panImposto;
     QLineEdit *edtCdImposto;
     TBtnPesquisa *btpImposto;
@@ -102,6 +104,8 @@ public:
 
     void netConsistenciaBeforeConnect(TNetConnection *Sender);
     void sbtAutomaticoClick(QObject *Sender);
+    // Opens the simulation screen on the current tax.
+    void sbtSimulacaoClick(QObject *Sender);
     void btnCadFiscalClick(QObject *Sender);
     void mnuOpcaoAliqCSTImpClick();
     void mnuOpcaoDadosFiscCSTImpostoClick();
