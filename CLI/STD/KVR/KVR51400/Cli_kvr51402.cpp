@@ -560,12 +560,14 @@ QString TfrmSimulacao::rulesOfCell(const QString &cfop, const QString &cst, int 
             !RuleMatch::fieldMatches(RuleMatch::Cfop, rule.codes[RuleMatch::Cfop], cfop) ||
             !RuleMatch::fieldMatches(RuleMatch::Cst, rule.codes[RuleMatch::Cst], cst))
             continue;
-        if (++count <= limit || limit < 0)
-            lines.append(
-                QStringLiteral("%1 %2 - %3")
-                    .arg(rule.number,
-                         rule.blocked ? QStringLiteral("Bloqueada") : QStringLiteral("Admitida"),
-                         m_rows.value(rule.number).value(R::DSCONSISTENCIA)));
+        if (++count > limit && limit >= 0)
+            continue;
+        QString line = rule.number +
+                       (rule.blocked ? QStringLiteral(" Bloqueada") : QStringLiteral(" Admitida"));
+        const QString description = m_rows.value(rule.number).value(R::DSCONSISTENCIA);
+        if (!description.isEmpty())
+            line += QStringLiteral(" - ") + description;
+        lines.append(line);
     }
     if (limit >= 0 && count > limit)
         lines.append(QStringLiteral("... e mais %1").arg(count - limit));
@@ -625,19 +627,26 @@ void TfrmSimulacao::btnConflitosClick()
         if (row.size() != R::FieldCount)
             return QStringList{number,    QString(), QString(), QString(),
                                QString(), QString(), QString(), QString()};
+        // Codes rather than texts, so both rules fit side by side.
         const QStringList texts = ruleTexts(row);
+        const auto code = [&row](int field) {
+            const QString &value = row.at(field);
+            return value.isEmpty() || (field == R::CDFISCAL && value == u"0")
+                       ? QStringLiteral("Todos")
+                       : value;
+        };
         QStringList stages;
         if (row.at(R::IDCONSISTELANC) == QLatin1String("S"))
-            stages.append(QStringLiteral("Lançamento"));
+            stages.append(QStringLiteral("L"));
         if (row.at(R::IDCONSISTEAPRO) == QLatin1String("S"))
-            stages.append(QStringLiteral("Aprovação"));
+            stages.append(QStringLiteral("A"));
         return QStringList{number,
                            texts.at(1),
                            texts.at(2),
-                           texts.at(3),
-                           texts.at(5),
-                           texts.at(6),
-                           stages.join(QStringLiteral(", ")),
+                           code(R::CDFISCOPER),
+                           code(R::CDSITUTRIB),
+                           code(R::CDFISCAL),
+                           stages.join(QStringLiteral(" e ")),
                            texts.at(11)};
     };
     dbgConflitos->setRowCount(int(rows.size()));
