@@ -53,8 +53,8 @@ QStringList ruleVersionCounter(Kind kind)
     // Once a statement, not once a row: a bulk insert bumps each tax once.
     const auto bump = [](const char *rows) {
         return QStringLiteral("INSERT INTO consistencia_versao (cdimposto, versao) "
-                              "SELECT DISTINCT cdimposto, (random() * 1e12)::bigint FROM %1 ON "
-                              "CONFLICT (cdimposto) "
+                              "SELECT cdimposto, (random() * 1e12)::bigint FROM (SELECT "
+                              "DISTINCT cdimposto FROM %1) AS impostos ON CONFLICT (cdimposto) "
                               "DO UPDATE SET versao = consistencia_versao.versao + 1;")
             .arg(QLatin1String(rows));
     };

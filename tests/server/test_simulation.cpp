@@ -96,6 +96,11 @@ TEST_P(Simulation, EveryAppServerSeesTheNextChange)
         return here;
     };
     const auto before = both(QStringLiteral("5949"), QStringLiteral("01"));
+    // Many rows in one statement: each tax is bumped once.
+    ASSERT_TRUE(insere(QStringLiteral("50"), QStringLiteral("01"), QStringLiteral("09"),
+                       QStringLiteral("5101"), QStringLiteral("5103"))
+                    .ok);
+    EXPECT_EQ(both(QStringLiteral("5102"), QStringLiteral("05")).first, u"B");
 
     const QStringList rule =
         newRule(QStringLiteral("50"), QStringLiteral("5949"), QStringLiteral("01"));

@@ -129,6 +129,12 @@ QLabel *legend(const QString &text, const QColor &colour)
     return label;
 }
 
+// The maintenance screen's connection: the screen has none of its own.
+RdmConsisteFiscal server()
+{
+    return RdmConsisteFiscal(frmConsisteFiscal ? frmConsisteFiscal->netConsistencia : nullptr);
+}
+
 } // namespace
 
 TfrmSimulacao::TfrmSimulacao(QWidget *parent)
@@ -424,9 +430,7 @@ void TfrmSimulacao::sbtConfirmaClick()
 void TfrmSimulacao::btpCFOPBeforePesq(QObject *, bool &)
 {
     TBusyScope busy;
-    cdsCFOP->SetData(
-        RdmConsisteFiscal(frmConsisteFiscal ? frmConsisteFiscal->netConsistencia : nullptr)
-            .getCFOP());
+    cdsCFOP->SetData(server().getCFOP());
 }
 
 void TfrmSimulacao::btpCFOPAfterPesq(QObject *)
@@ -445,9 +449,7 @@ void TfrmSimulacao::vdCfop()
     if (!cdsCFOP->Active())
         cdsCFOP->CreateDataSet();
     cdsCFOP->EmptyDataSet();
-    cdsCFOP->SetData(
-        RdmConsisteFiscal(frmConsisteFiscal ? frmConsisteFiscal->netConsistencia : nullptr)
-            .getVdCFOP(edtCdCFOP->text()));
+    cdsCFOP->SetData(server().getVdCFOP(edtCdCFOP->text()));
     if (cdsCFOP->IsEmpty()) {
         edtNmCFOP->clear();
         edtCdCFOP->setFocus();
@@ -478,8 +480,7 @@ void TfrmSimulacao::btnSimularClick()
     QJsonObject result;
     {
         TBusyScope busy;
-        result = RdmConsisteFiscal(frmConsisteFiscal ? frmConsisteFiscal->netConsistencia : nullptr)
-                     .simulaConsistencia(line);
+        result = server().simulaConsistencia(line);
     }
     const QString verdict = result[u"verdict"].toString();
     struct Look
@@ -534,9 +535,7 @@ QStringList TfrmSimulacao::ruleTexts(const QStringList &row) const
 void TfrmSimulacao::getConsistencias()
 {
     TBusyScope busy;
-    const QVariant packet =
-        RdmConsisteFiscal(frmConsisteFiscal ? frmConsisteFiscal->netConsistencia : nullptr)
-            .getConsistencias(edtCdImposto->text());
+    const QVariant packet = server().getConsistencias(edtCdImposto->text());
     m_rows.clear();
     m_rules.clear();
     for (const QStringList &row : rowsOf(packet.value<QJsonObject>())) {
@@ -580,9 +579,7 @@ void TfrmSimulacao::btnMapaClick()
     m_mapDirection = codeOf(cmbMapaOperacao);
     getConsistencias();
     TBusyScope busy;
-    const QVariant packet =
-        RdmConsisteFiscal(frmConsisteFiscal ? frmConsisteFiscal->netConsistencia : nullptr)
-            .getMapa(edtCdImposto->text(), m_mapStage, m_mapDirection);
+    const QVariant packet = server().getMapa(edtCdImposto->text(), m_mapStage, m_mapDirection);
     m_map->SetCells(rowsOf(packet.value<QJsonObject>()));
     lstCelula->clear();
     lblCelula->setText(QStringLiteral("Clique numa célula para ver as consistências."));
@@ -612,8 +609,7 @@ void TfrmSimulacao::btnConflitosClick()
     QJsonObject result;
     {
         TBusyScope busy;
-        result = RdmConsisteFiscal(frmConsisteFiscal ? frmConsisteFiscal->netConsistencia : nullptr)
-                     .getConflitos(edtCdImposto->text());
+        result = server().getConflitos(edtCdImposto->text());
     }
     const QList<QStringList> rows = rowsOf(result[u"findings"].toObject());
     const qint64 total = result[u"total"].toInteger();
