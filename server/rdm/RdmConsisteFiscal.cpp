@@ -176,8 +176,10 @@ qint64 RdmConsisteFiscal::serve(const fiscal::CadAutoInsere &args)
 
 fiscal::SimulationReply::Result RdmConsisteFiscal::serve(const fiscal::SimulaConsistencia &args)
 {
-    const auto index = RuleIndex::of(m_storage, args.tax);
+    // The arguments first, so a wrong one costs no index.
+    Catalog::checkTaxCode(args.tax);
     const auto stage = SimulationArgs::stage(args.name(), args.stage);
+    const auto index = RuleIndex::of(m_storage, args.tax);
     return index->simulate(stage, SimulationArgs::line(index->tax(), args));
 }
 
@@ -188,10 +190,10 @@ fiscal::FindingsReply::Result RdmConsisteFiscal::serve(const fiscal::GetConflito
 
 QByteArray RdmConsisteFiscal::serve(const fiscal::GetMapa &args)
 {
-    const auto index = RuleIndex::of(m_storage, args.tax);
+    Catalog::checkTaxCode(args.tax);
     const auto stage = SimulationArgs::stage(args.name(), args.stage);
     SimulationArgs::checkDirection(args.name(), args.direction);
-    return index->map(stage, args.direction);
+    return RuleIndex::of(m_storage, args.tax)->map(stage, args.direction);
 }
 
 } // namespace kvr::server
