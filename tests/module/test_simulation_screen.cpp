@@ -90,6 +90,9 @@ TEST_F(SimulationScreen, LineVerdictMapAndFindingsOfTheMaintenanceScreensTax)
     Q_EMIT sim->dbgRegras->cellDoubleClicked(0, 3);
     EXPECT_EQ(screen->cdsConsistencias->FieldByName(QStringLiteral("NRSEQCONSISTE"))->AsString(),
               number);
+    EXPECT_FALSE(sim->isVisible());
+    screen->sbtSimulacaoClick(nullptr);
+    EXPECT_EQ(sim->dbgRegras->rowCount(), 1) << "reopened as it was left";
 
     // The map comes with its page: CFOP 5101 x CST 00 has one rule of each kind.
     sim->pgcSimulacao->setCurrentWidget(sim->tshMapa);

@@ -684,6 +684,9 @@ void TfrmSimulacao::irParaConsistencia(const QString &number)
     if (auto *window = qobject_cast<QMdiSubWindow *>(frmConsisteFiscal->parentWidget()))
         if (QMdiArea *area = window->mdiArea())
             area->setActiveSubWindow(window);
+    // This screen covers the main window: it steps aside, keeping its pages
+    // for the next opening.
+    hide();
     frmConsisteFiscal->activateWindow();
     frmConsisteFiscal->dbgBloqueados->setFocus();
 }

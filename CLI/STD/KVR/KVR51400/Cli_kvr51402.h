@@ -80,7 +80,7 @@ public:
     void btpCFOPAfterPesq(QObject *Sender);
     void vdCfop();
     void dbgMapaClick(int row, int column);
-    // Brings the maintenance screen forward on that rule.
+    // Brings the maintenance screen forward on that rule; this screen hides.
     void irParaConsistencia(const QString &number);
 
 protected:
