@@ -2,6 +2,7 @@
 
 #include "fiscal/RemoteCall.h"
 #include "fiscal/Replies.h"
+#include "fiscal/SimulationReplies.h"
 
 #include <QList>
 #include <QString>
@@ -223,14 +224,75 @@ struct ImportaConsistencias
     }
 };
 
+struct SimulaConsistencia
+{
+    static QString name() { return QStringLiteral("simulaConsistencia"); }
+    using Reply = SimulationReply;
+
+    // The invoice line, for one tax and one stage ("L" entry, "A" approval).
+    QString tax;
+    QString stage;
+    QString direction; // "E" or "S"
+    QString cfop;
+    QString cst1;
+    QString cst;
+    QString fiscal;    // "1" to "3"
+    QString baseSign;  // "1" below zero, "2" zero, "3" above zero
+    QString rateSign;  // the same
+    QString valueSign; // the same
+    QString credit;
+
+    static constexpr auto arguments()
+    {
+        using C = SimulaConsistencia;
+        return std::make_tuple(
+            byValue("tax", &C::tax), byValue("stage", &C::stage),
+            byValue("IDENTRSAIDOP", &C::direction), byValue("CDFISCOPER", &C::cfop),
+            byValue("CDCST1DIGT", &C::cst1), byValue("CDSITUTRIB", &C::cst),
+            byValue("CDFISCAL", &C::fiscal), byValue("IDTPBASECALC", &C::baseSign),
+            byValue("IDTPALIQUOTA", &C::rateSign), byValue("IDTPVRIMPOSTO", &C::valueSign),
+            byValue("CDTPCREDPICOITE", &C::credit));
+    }
+};
+
+struct GetConflitos
+{
+    static QString name() { return QStringLiteral("getConflitos"); }
+    using Reply = FindingsReply; // FindingRecord rows
+
+    QString tax;
+
+    static constexpr auto arguments()
+    {
+        return std::make_tuple(byValue("tax", &GetConflitos::tax));
+    }
+};
+
+struct GetMapa
+{
+    static QString name() { return QStringLiteral("getMapa"); }
+    using Reply = PacketReply; // MapRecord rows
+
+    QString tax;
+    QString stage;
+    QString direction;
+
+    static constexpr auto arguments()
+    {
+        return std::make_tuple(byValue("tax", &GetMapa::tax), byValue("stage", &GetMapa::stage),
+                               byValue("direction", &GetMapa::direction));
+    }
+};
+
 // The remote data module: its name on the wire and its calls.
 struct ConsisteFiscalContract
 {
     static QString objectName() { return QStringLiteral("kvr51400.rdmConsisteFiscal"); }
 
-    using Calls = std::tuple<GetConsistencias, GetImposto, GetCfop, GetVdCfop, VdCon,
-                             VdConsistencias, SetConsistencia, CadAutoAtualiza, CadAutoInsere,
-                             GetHistorico, ImportaConsistencias>;
+    using Calls =
+        std::tuple<GetConsistencias, GetImposto, GetCfop, GetVdCfop, VdCon, VdConsistencias,
+                   SetConsistencia, CadAutoAtualiza, CadAutoInsere, GetHistorico,
+                   ImportaConsistencias, SimulaConsistencia, GetConflitos, GetMapa>;
 
     // Every call as data, in the order above.
     static QList<CallInfo> describeAll();

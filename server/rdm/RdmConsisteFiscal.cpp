@@ -9,8 +9,10 @@
 #include "server/rdm/RuleDelta.h"
 #include "server/rdm/RuleGenerator.h"
 #include "server/rdm/RuleImport.h"
+#include "server/rdm/RuleIndex.h"
 #include "server/rdm/RuleRecord.h"
 #include "server/rdm/RuleRepository.h"
+#include "server/rdm/SimulationArgs.h"
 #include "server/rpc/CallReader.h"
 #include "server/rpc/Dispatcher.h"
 #include "server/storage/WriteTransaction.h"
@@ -181,6 +183,28 @@ QByteArray RdmConsisteFiscal::serve(const fiscal::GetHistorico &args)
     if (!args.number.isEmpty())
         RuleValidator::checkRuleNumber(args.number);
     return AuditTrail::history(m_storage, args.tax, args.number);
+}
+
+fiscal::SimulationReply::Result RdmConsisteFiscal::serve(const fiscal::SimulaConsistencia &args)
+{
+    // The arguments first, so a wrong one costs no index.
+    Catalog::checkTaxCode(args.tax);
+    const auto stage = SimulationArgs::stage(args.name(), args.stage);
+    const auto index = RuleIndex::of(m_storage, args.tax);
+    return index->simulate(stage, SimulationArgs::line(index->tax(), args));
+}
+
+fiscal::FindingsReply::Result RdmConsisteFiscal::serve(const fiscal::GetConflitos &args)
+{
+    return RuleIndex::of(m_storage, args.tax)->findings();
+}
+
+QByteArray RdmConsisteFiscal::serve(const fiscal::GetMapa &args)
+{
+    Catalog::checkTaxCode(args.tax);
+    const auto stage = SimulationArgs::stage(args.name(), args.stage);
+    SimulationArgs::checkDirection(args.name(), args.direction);
+    return RuleIndex::of(m_storage, args.tax)->map(stage, args.direction);
 }
 
 } // namespace kvr::server

@@ -44,6 +44,9 @@ public:
     qint64 serve(const fiscal::ImportaConsistencias &args);
     // The history of changes of a rule or of every rule of a tax.
     QByteArray serve(const fiscal::GetHistorico &args);
+    fiscal::SimulationReply::Result serve(const fiscal::SimulaConsistencia &args);
+    fiscal::FindingsReply::Result serve(const fiscal::GetConflitos &args);
+    QByteArray serve(const fiscal::GetMapa &args);
 
 private:
     Storage &m_storage;

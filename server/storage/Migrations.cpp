@@ -12,12 +12,73 @@ namespace kvr::server {
 
 namespace {
 
+using Kind = DatabaseUrl::Kind;
+
+// A step's statements, the same on every backend, and those that differ.
+struct Step
+{
+    QStringList sql;
+    QStringList (*dialect)(Kind kind) = nullptr;
+};
+
+// A change counter per tax, bumped by the database itself in the transaction
+// of every write to the rules, whoever writes them: an app server's rule
+// index is current while the counter it was built at is. It starts at
+// random, so a database emptied and filled again does not repeat the
+// counters an index was built at.
+QStringList ruleVersionCounter(Kind kind)
+{
+    const QString table = QStringLiteral("CREATE TABLE consistencia_versao ("
+                                         "cdimposto VARCHAR(2) PRIMARY KEY,"
+                                         "versao BIGINT NOT NULL)");
+    if (kind == Kind::Sqlite) {
+        const auto bump = [](const char *row) {
+            return QStringLiteral("INSERT OR IGNORE INTO consistencia_versao (cdimposto, versao) "
+                                  "VALUES (%1.cdimposto, abs(random() % 1000000000000)); UPDATE "
+                                  "consistencia_versao SET "
+                                  "versao = versao + 1 WHERE cdimposto = %1.cdimposto;")
+                .arg(QLatin1String(row));
+        };
+        return {table,
+                QStringLiteral("CREATE TRIGGER consistencia_versao_i AFTER INSERT ON "
+                               "consistencia BEGIN %1 END")
+                    .arg(bump("NEW")),
+                QStringLiteral("CREATE TRIGGER consistencia_versao_u AFTER UPDATE ON "
+                               "consistencia BEGIN %1 %2 END")
+                    .arg(bump("OLD"), bump("NEW")),
+                QStringLiteral("CREATE TRIGGER consistencia_versao_d AFTER DELETE ON "
+                               "consistencia BEGIN %1 END")
+                    .arg(bump("OLD"))};
+    }
+    // Once a statement, not once a row: a bulk insert bumps each tax once.
+    const auto bump = [](const char *rows) {
+        return QStringLiteral("INSERT INTO consistencia_versao (cdimposto, versao) "
+                              "SELECT cdimposto, (random() * 1e12)::bigint FROM (SELECT "
+                              "DISTINCT cdimposto FROM %1) AS impostos ON CONFLICT (cdimposto) "
+                              "DO UPDATE SET versao = consistencia_versao.versao + 1;")
+            .arg(QLatin1String(rows));
+    };
+    const auto trigger = [](const char *name, const char *event, const char *tables) {
+        return QStringLiteral("CREATE TRIGGER %1 AFTER %2 ON consistencia REFERENCING %3 FOR "
+                              "EACH STATEMENT EXECUTE FUNCTION kvr_conta_versao()")
+            .arg(QLatin1String(name), QLatin1String(event), QLatin1String(tables));
+    };
+    return {table,
+            QStringLiteral("CREATE FUNCTION kvr_conta_versao() RETURNS trigger LANGUAGE plpgsql "
+                           "AS $$ BEGIN IF TG_OP <> 'DELETE' THEN %1 END IF; IF TG_OP <> "
+                           "'INSERT' THEN %2 END IF; RETURN NULL; END $$")
+                .arg(bump("novas"), bump("antigas")),
+            trigger("consistencia_versao_i", "INSERT", "NEW TABLE AS novas"),
+            trigger("consistencia_versao_u", "UPDATE", "OLD TABLE AS antigas NEW TABLE AS novas"),
+            trigger("consistencia_versao_d", "DELETE", "OLD TABLE AS antigas")};
+}
+
 // Step n of the list is migration version n + 1. Never edit a released step:
 // append a new one.
-const std::vector<QStringList> &steps()
+const std::vector<Step> &steps()
 {
-    static const std::vector<QStringList> list = {
-        {
+    static const std::vector<Step> list = {
+        {{
             QStringLiteral("CREATE TABLE imposto ("
                            "cdimposto VARCHAR(2) PRIMARY KEY,"
                            "sgimposto VARCHAR(10) NOT NULL,"
@@ -61,8 +122,8 @@ const std::vector<QStringList> &steps()
                            "nome VARCHAR(30) PRIMARY KEY,"
                            "valor BIGINT NOT NULL)"),
             QStringLiteral("INSERT INTO contador (nome, valor) VALUES ('consistencia', 0)"),
-        },
-        {
+        }},
+        {{
             // Accounts: only a salted memory-hard hash of each password.
             QStringLiteral("CREATE TABLE usuario ("
                            "nmusuario VARCHAR(64) PRIMARY KEY,"
@@ -83,7 +144,8 @@ const std::vector<QStringList> &steps()
             QStringLiteral("CREATE INDEX historico_regra ON historico "
                            "(cdimposto, nrseqconsiste)"),
             QStringLiteral("INSERT INTO contador (nome, valor) VALUES ('historico', 0)"),
-        },
+        }},
+        {{}, ruleVersionCounter},
     };
     return list;
 }
@@ -106,13 +168,16 @@ int Migrations::apply(Storage &storage)
     const int before = current.next() ? current.value(0).toInt() : 0;
     current.finish();
     for (int version = before + 1; version <= latestVersion(); ++version) {
-        for (QString sql : steps().at(static_cast<size_t>(version - 1))) {
+        const Step &step = steps().at(static_cast<size_t>(version - 1));
+        QStringList statements = step.sql;
+        if (step.dialect)
+            statements += step.dialect(storage.kind());
+        for (QString sql : std::as_const(statements)) {
             // A 64-bit key that on SQLite is the row id itself, so a table
             // written in bulk keeps one b-tree fewer.
-            sql.replace(QLatin1String("%ROWKEY%"),
-                        storage.kind() == DatabaseUrl::Kind::Sqlite
-                            ? QLatin1String("INTEGER PRIMARY KEY")
-                            : QLatin1String("BIGINT PRIMARY KEY"));
+            sql.replace(QLatin1String("%ROWKEY%"), storage.kind() == DatabaseUrl::Kind::Sqlite
+                                                       ? QLatin1String("INTEGER PRIMARY KEY")
+                                                       : QLatin1String("BIGINT PRIMARY KEY"));
             storage.execute(sql);
         }
         QSqlQuery &record = storage.prepared(

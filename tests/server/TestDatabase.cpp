@@ -107,10 +107,9 @@ bool TestDatabase::createPostgres(const QString &name)
 
 bool TestDatabase::emptyPostgres(const QString &name)
 {
+    // Everything the migrations made (tables, triggers, functions) goes.
     return runOnCluster(
-        {QStringLiteral(
-            "DROP TABLE IF EXISTS kvr_migracao, consistencia, contador, usuario, historico, "
-            "cst, cst_familia, cfop, imposto CASCADE")},
+        {QStringLiteral("DROP SCHEMA public CASCADE"), QStringLiteral("CREATE SCHEMA public")},
         m_error, name);
 }
 

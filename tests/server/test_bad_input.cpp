@@ -249,7 +249,10 @@ TEST_P(BadInput, EveryCallOfTheContractIsServedWithItsArgumentsChecked)
                                      {QStringLiteral("cadAutoAtualiza"), 6},
                                      {QStringLiteral("cadAutoInsere"), 12},
                                      {QStringLiteral("getHistorico"), 2},
-                                     {QStringLiteral("importaConsistencias"), 2}};
+                                     {QStringLiteral("importaConsistencias"), 2},
+                                     {QStringLiteral("simulaConsistencia"), 11},
+                                     {QStringLiteral("getConflitos"), 1},
+                                     {QStringLiteral("getMapa"), 3}};
     const QList<kvr::fiscal::CallInfo> calls = kvr::fiscal::ConsisteFiscalContract::describeAll();
     QMap<QString, int> declared;
     for (const kvr::fiscal::CallInfo &c : calls)

@@ -5,6 +5,7 @@
 #include "CLI/STD/KVR/KVR51400/MaintenanceDisplay.h"
 #include "CLI/STD/KVR/KVR51400/MaintenanceHistory.h"
 #include "CLI/STD/KVR/KVR51400/MessageTables.h"
+#include "CLI/STD/KVR/KVR51400/ModuleEntries.h"
 #include "CLI/STD/KVR/KVR51400/RdmConsisteFiscal.h"
 #include "CLI/STD/KVR/KVR51400/RuleRecords.h"
 #include "CLI/STD/KVR/KVR51400/RuleSpreadsheetTransfer.h"
@@ -27,6 +28,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
 #include <QStyle>
 #include <QTabWidget>
@@ -64,6 +66,14 @@ TfrmConsisteFiscal::TfrmConsisteFiscal(QWidget *parent)
     btnCadFiscal->OnClick = [this](QObject *sender) { btnCadFiscalClick(sender); };
     sbtAutomatico->setIcon(style()->standardIcon(QStyle::SP_MediaSeekForward));
     sbtAutomatico->OnClick = [this](QObject *sender) { sbtAutomaticoClick(sender); };
+    sbtSimulacao = new TButtonFlat(panMenu);
+    sbtSimulacao->setObjectName(QStringLiteral("sbtSimulacao"));
+    sbtSimulacao->SetHint(QStringLiteral("Simulação de Consistências"));
+    sbtSimulacao->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
+    // After the fixed help and close buttons, which keep their places.
+    sbtSimulacao->move(416, sbtAjuda->y()); // after the spreadsheet buttons
+    sbtSimulacao->setEnabled(false);
+    sbtSimulacao->OnClick = [this](QObject *sender) { sbtSimulacaoClick(sender); };
     sbtAjuda->move(269, sbtAjuda->y());
     sbtFechar->move(305, sbtFechar->y());
     sbtExportar = new TButtonFlat(panMenu);
@@ -91,6 +101,12 @@ TfrmConsisteFiscal::TfrmConsisteFiscal(QWidget *parent)
     });
     mnuImportar->setObjectName(QStringLiteral("mnuImportar"));
     MaintenanceHistory::Attach(this);
+    records->addSeparator();
+    mnuSimulacao =
+        records->addAction(QStringLiteral("&Simulação de Consistências"), this,
+                           [this]() { kvrGuard([this]() { sbtSimulacaoClick(nullptr); }); });
+    mnuSimulacao->setObjectName(QStringLiteral("mnuSimulacao"));
+    mnuSimulacao->setEnabled(false);
 
     pmnOpcaoCadFiscal = new QMenu(this);
     pmnOpcaoCadFiscal->setObjectName(QStringLiteral("pmnOpcaoCadFiscal"));
@@ -409,6 +425,8 @@ void TfrmConsisteFiscal::habilitaBotao()
     mnuListagem->setEnabled(false);
     mnuConfigImpressora->setEnabled(false);
     mnuVerificar->setEnabled(sbtVerificar->isEnabled());
+    sbtSimulacao->setEnabled(browse && cdsConsistencias->Active());
+    mnuSimulacao->setEnabled(sbtSimulacao->isEnabled());
     pgcPadrao->setTabEnabled(pgcPadrao->indexOf(tshBloqueados),
                              browse || pgcPadrao->currentWidget() == tshBloqueados);
     dbcLancamentoBloq->setEnabled(editing);
@@ -460,6 +478,12 @@ void TfrmConsisteFiscal::sbtImportarClick(QObject *Sender)
 {
     Q_UNUSED(Sender)
     RuleSpreadsheetTransfer::Import(this);
+}
+
+void TfrmConsisteFiscal::sbtSimulacaoClick(QObject *Sender)
+{
+    Q_UNUSED(Sender)
+    criaSimulacao();
 }
 
 void TfrmConsisteFiscal::btnCadFiscalClick(QObject *Sender)

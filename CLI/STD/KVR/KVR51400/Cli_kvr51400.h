@@ -31,6 +31,8 @@ public:
 
     TButtonFlat *btnCadFiscal;
     TButtonFlat *sbtAutomatico;
+    TButtonFlat *sbtSimulacao;
+    QAction *mnuSimulacao;
     TaxPanel *panImposto;
     QLineEdit *edtCdImposto;
     TBtnPesquisa *btpImposto;
@@ -110,6 +112,8 @@ public:
 
     void netConsistenciaBeforeConnect(TNetConnection *Sender);
     void sbtAutomaticoClick(QObject *Sender);
+    // Opens the simulation screen on the current tax.
+    void sbtSimulacaoClick(QObject *Sender);
     void btnCadFiscalClick(QObject *Sender);
     void mnuOpcaoAliqCSTImpClick();
     void mnuOpcaoDadosFiscCSTImpostoClick();

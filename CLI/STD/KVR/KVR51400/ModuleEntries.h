@@ -10,4 +10,6 @@ Q_DECL_EXPORT void CriaConsistencia();
 // Shows the automatic registration screen modally; does nothing while there
 // is no maintenance screen (it lends the connection and the tax).
 Q_DECL_EXPORT void criaCadAuto();
+// Shows the simulation screen for the maintenance screen's tax.
+Q_DECL_EXPORT void criaSimulacao();
 }

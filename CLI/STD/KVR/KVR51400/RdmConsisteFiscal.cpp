@@ -77,3 +77,19 @@ QVariant RdmConsisteFiscal::getHistorico(const QString &tax, const QString &numb
 {
     return call(fiscal::GetHistorico{tax, number});
 }
+
+QJsonObject RdmConsisteFiscal::simulaConsistencia(const fiscal::SimulaConsistencia &line) const
+{
+    return call(line);
+}
+
+QJsonObject RdmConsisteFiscal::getConflitos(const QString &tax) const
+{
+    return call(fiscal::GetConflitos{tax});
+}
+
+QVariant RdmConsisteFiscal::getMapa(const QString &tax, const QString &stage,
+                                    const QString &direction) const
+{
+    return call(fiscal::GetMapa{tax, stage, direction});
+}

@@ -36,6 +36,11 @@ public:
     // refused line); Decode then reads it.
     template <typename Call> QVariant send(const Call &args) const;
     template <typename Call> static typename Call::Reply::Value Decode(const QVariant &reply);
+    // {"verdict", "rules"} for an invoice line.
+    QJsonObject simulaConsistencia(const kvr::fiscal::SimulaConsistencia &line) const;
+    // {"total", "findings"} of a tax.
+    QJsonObject getConflitos(const QString &tax) const;
+    QVariant getMapa(const QString &tax, const QString &stage, const QString &direction) const;
 
 private:
     template <typename Call> typename Call::Reply::Value call(const Call &args) const;
