@@ -27,6 +27,8 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -334,6 +336,43 @@ QString TfrmConsisteFiscal::TaxCode() const
 void TfrmConsisteFiscal::FocusTaxCode()
 {
     edtCdImposto->setFocus();
+}
+
+QString TfrmConsisteFiscal::TaxName() const
+{
+    return edtNmImposto->text();
+}
+
+const TMessages &TfrmConsisteFiscal::Messages() const
+{
+    return *msgPadrao;
+}
+
+const CstRoutines &TfrmConsisteFiscal::CstOfTax() const
+{
+    return Cst();
+}
+
+void TfrmConsisteFiscal::ShowRule(const QString &tax, const QString &number, bool admitted)
+{
+    if (!cdsConsistencias->Active() || edtCdImposto->text() != tax)
+        MensErro(QStringLiteral("Informe o imposto %1 na tela de Consistências Fiscais para ver "
+                                "a consistência %2.")
+                     .arg(tax, number),
+                 true);
+    if (!cdsConsistencias->Locate(QStringLiteral("NRSEQCONSISTE"), number))
+        MensErro(admitted ? QStringLiteral("A consistência %1 é admitida; a tela de Consistências "
+                                           "Fiscais mostra apenas as bloqueadas.")
+                                .arg(number)
+                          : QStringLiteral("A consistência %1 não está na tela de Consistências "
+                                           "Fiscais; recarregue o imposto nela.")
+                                .arg(number),
+                 true);
+    if (auto *window = qobject_cast<QMdiSubWindow *>(parentWidget()))
+        if (QMdiArea *area = window->mdiArea())
+            area->setActiveSubWindow(window);
+    activateWindow();
+    dbgBloqueados->setFocus();
 }
 
 MaintenanceScreenLink *MaintenanceScreenLink::Current()

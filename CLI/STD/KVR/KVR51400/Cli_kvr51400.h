@@ -124,6 +124,10 @@ public:
     TNetConnection *Connection() const override;
     QString TaxCode() const override;
     void FocusTaxCode() override;
+    QString TaxName() const override;
+    const TMessages &Messages() const override;
+    const CstRoutines &CstOfTax() const override;
+    void ShowRule(const QString &tax, const QString &number, bool admitted) override;
 
     void FormActivate() override;
     void dtsPadraoStateChange() override;

@@ -1,8 +1,10 @@
 #include "CLI/STD/KVR/KVR51400/Cli_kvr51402.h"
 
-#include "CLI/STD/KVR/KVR51400/Cli_kvr51400.h"
+#include "CLI/STD/KVR/KVR51400/CstRoutines.h"
 #include "CLI/STD/KVR/KVR51400/FieldColour.h"
 #include "CLI/STD/KVR/KVR51400/MaintenanceDisplay.h"
+#include "CLI/STD/KVR/KVR51400/MaintenanceScreenLink.h"
+#include "CLI/STD/KVR/KVR51400/ModuleEntries.h"
 #include "CLI/STD/KVR/KVR51400/RdmConsisteFiscal.h"
 #include "CLI/STD/KVR/KVR51400/RuleMapModel.h"
 #include "CLI/STD/KVR/KVR51400/RuleRecords.h"
@@ -132,7 +134,8 @@ QLabel *legend(const QString &text, const QColor &colour)
 // The maintenance screen's connection: the screen has none of its own.
 RdmConsisteFiscal server()
 {
-    return RdmConsisteFiscal(frmConsisteFiscal ? frmConsisteFiscal->netConsistencia : nullptr);
+    MaintenanceScreenLink *maintenance = MaintenanceScreenLink::Current();
+    return RdmConsisteFiscal(maintenance ? maintenance->Connection() : nullptr);
 }
 
 } // namespace
@@ -404,14 +407,17 @@ void TfrmSimulacao::SetImposto(const QString &code, const QString &name)
     m_rows.clear();
     m_rules.clear();
     // The lists come from the maintenance screen, which holds the tax.
-    const TMessages &messages = *frmConsisteFiscal->msgPadrao;
+    const MaintenanceScreenLink *maintenance = MaintenanceScreenLink::Current();
+    if (!maintenance)
+        return;
+    const TMessages &messages = maintenance->Messages();
     cmbCST1->clear();
     cmbCST1->addItem(QString());
     for (int digit = 0; digit <= 8; ++digit)
         cmbCST1->addItem(messages.Msg(QStringLiteral("1CST%1").arg(digit)));
     cmbCST->clear();
     cmbCST->addItem(QString());
-    cmbCST->addItems(frmConsisteFiscal->Cst().List());
+    cmbCST->addItems(maintenance->CstOfTax().List());
     cmbCdFiscal->clear();
     for (const char *fiscal : {"1", "2", "3"})
         cmbCdFiscal->addItem(messages.Msg(QString::fromLatin1(fiscal)));
@@ -514,8 +520,11 @@ void TfrmSimulacao::btnSimularClick()
 
 QStringList TfrmSimulacao::ruleTexts(const QStringList &row) const
 {
-    const TMessages &messages = *frmConsisteFiscal->msgPadrao;
-    const CstRoutines &cst = frmConsisteFiscal->Cst();
+    const MaintenanceScreenLink *maintenance = MaintenanceScreenLink::Current();
+    if (!maintenance)
+        return row;
+    const TMessages &messages = maintenance->Messages();
+    const CstRoutines &cst = maintenance->CstOfTax();
     return {
         row.at(R::NRSEQCONSISTE),
         row.at(R::IDBLOQADMI) == QLatin1String("B") ? QStringLiteral("Bloqueada")
@@ -663,44 +672,26 @@ void TfrmSimulacao::btnConflitosClick()
 
 void TfrmSimulacao::irParaConsistencia(const QString &number)
 {
-    if (!frmConsisteFiscal)
+    MaintenanceScreenLink *maintenance = MaintenanceScreenLink::Current();
+    if (!maintenance)
         return;
-    TClientDataSet *rules = frmConsisteFiscal->cdsConsistencias;
-    if (!rules->Active() || frmConsisteFiscal->edtCdImposto->text() != edtCdImposto->text())
-        MensErro(QStringLiteral("Informe o imposto %1 na tela de Consistências Fiscais para ver "
-                                "a consistência %2.")
-                     .arg(edtCdImposto->text(), number),
-                 true);
-    if (!rules->Locate(QStringLiteral("NRSEQCONSISTE"), number)) {
-        const bool admitted = m_rows.value(number).value(R::IDBLOQADMI) == QLatin1String("A");
-        MensErro(admitted ? QStringLiteral("A consistência %1 é admitida; a tela de Consistências "
-                                           "Fiscais mostra apenas as bloqueadas.")
-                                .arg(number)
-                          : QStringLiteral("A consistência %1 não está na tela de Consistências "
-                                           "Fiscais; recarregue o imposto nela.")
-                                .arg(number),
-                 true);
-    }
-    if (auto *window = qobject_cast<QMdiSubWindow *>(frmConsisteFiscal->parentWidget()))
-        if (QMdiArea *area = window->mdiArea())
-            area->setActiveSubWindow(window);
+    maintenance->ShowRule(edtCdImposto->text(), number,
+                          m_rows.value(number).value(R::IDBLOQADMI) == QLatin1String("A"));
     // This screen covers the main window: it steps aside, keeping its pages
     // for the next opening.
     hide();
-    frmConsisteFiscal->activateWindow();
-    frmConsisteFiscal->dbgBloqueados->setFocus();
 }
 
 void criaSimulacao()
 {
-    if (!frmConsisteFiscal)
+    MaintenanceScreenLink *maintenance = MaintenanceScreenLink::Current();
+    if (!maintenance)
         return;
-    kvrGuard([]() {
+    kvrGuard([maintenance]() {
         const TBusyCursor busy;
         if (!frmSimulacao)
             frmSimulacao = TfrmRotiGeral::Create<TfrmSimulacao>(MainForm());
-        frmSimulacao->SetImposto(frmConsisteFiscal->edtCdImposto->text(),
-                                 frmConsisteFiscal->edtNmImposto->text());
+        frmSimulacao->SetImposto(maintenance->TaxCode(), maintenance->TaxName());
         frmSimulacao->show();
         frmSimulacao->raise();
         frmSimulacao->activateWindow();

@@ -24,7 +24,8 @@ class TDataSource;
 // screen's tax say of an invoice line, the tax's CFOP x CST map and its
 // conflicting and redundant rules, each rule one double click away from the
 // maintenance screen. Created once per run (criaSimulacao); closing hides it.
-// It has no connection of its own: every call goes through frmConsisteFiscal's.
+// It has no connection of its own: every call goes through the maintenance
+// screen's (MaintenanceScreenLink).
 class TfrmSimulacao final : public TfrmRotiGeral
 {
     Q_OBJECT
