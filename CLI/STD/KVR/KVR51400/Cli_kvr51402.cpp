@@ -89,6 +89,9 @@ QTableWidget *table(const char *name, const QStringList &titles)
     grid->setSelectionMode(QAbstractItemView::SingleSelection);
     grid->verticalHeader()->setVisible(false);
     grid->horizontalHeader()->setStretchLastSection(true);
+    grid->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // Empty, each column is as wide as its title: the first one is in view.
+    grid->resizeColumnsToContents();
     return grid;
 }
 
