@@ -151,6 +151,7 @@ bool configArguments(const QString &path, QStringList &arguments, QString &probl
         return false;
     }
     const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    const QList<QCommandLineOption> options = allOptions();
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QString line = lines.at(i).trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
@@ -168,7 +169,6 @@ bool configArguments(const QString &path, QStringList &arguments, QString &probl
         if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) &&
             value.endsWith(QLatin1Char('"')))
             value = value.mid(1, value.size() - 2);
-        const QList<QCommandLineOption> options = allOptions();
         const auto option =
             std::find_if(options.cbegin(), options.cend(), [&](const QCommandLineOption &o) {
                 return o.names().constFirst() == name;
@@ -291,9 +291,8 @@ bool ServerOptions::parse(const QStringList &arguments, ServerOptions &options, 
         CommandLine first = commandLine();
         if (first.Parse(arguments) == CommandLine::Fault::None && first.Parser().isSet(kConfig) &&
             !first.HelpRequested()) {
-            options.configFile = first.Parser().value(kConfig);
             effective = arguments.mid(0, 1);
-            if (!configArguments(options.configFile, effective, problem))
+            if (!configArguments(first.Parser().value(kConfig), effective, problem))
                 return false;
             effective += arguments.mid(1);
         }

@@ -29,7 +29,6 @@ struct ServerOptions
     QString tokenFile;
     QString tlsCert;
     QString tlsKey;
-    QString configFile;
     QString backupFile;  // copy the SQLite database there and exit
     QString restoreFile; // put this copy back into the SQLite database and exit
     bool help = false;
@@ -42,7 +41,6 @@ struct ServerOptions
     QString removeUser;
     bool listUsers = false;
     // An account command was given: do it and exit.
-    bool accountCommand() const { return !addUser.isEmpty() || !removeUser.isEmpty() || listUsers; }
 
     // Returns false with a message for the user when the arguments are wrong;
     // `help` is set either way.

@@ -57,15 +57,6 @@ const char *const InsertOne =
     "INSERT INTO historico (nrseqhistorico, dtalteracao, nmusuario, dsorigem, nmmetodo, "
     "cdimposto, nrseqconsiste, idoperacao, dsalteracoes) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)";
 
-// The SQLite connection under the QSQLITE driver, else nullptr.
-sqlite3 *sqliteHandle(const Storage &storage)
-{
-    const QVariant handle = storage.nativeHandle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3 *const *>(handle.constData());
-}
-
 } // namespace
 
 AuditTrail::AuditTrail(Storage &storage, const QString &method)
@@ -151,7 +142,7 @@ void AuditTrail::write()
 
     const CallContext &caller = CallContext::current();
     const QString when = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
-    if (sqlite3 *db = sqliteHandle(m_storage)) {
+    if (sqlite3 *db = m_storage.sqliteHandle()) {
         writeSqlite(db, number, when);
         return;
     }

@@ -37,7 +37,6 @@ public:
     static std::shared_ptr<const RuleIndex> of(Storage &storage, const QString &tax);
 
     const TaxInfo &tax() const { return m_tax; }
-    qint64 version() const { return m_version; }
     qsizetype size() const { return m_rules.size(); }
 
     // The verdict and the packet of the rules that apply to the line.

@@ -15,15 +15,6 @@ using R = RuleRecord;
 
 namespace {
 
-// The SQLite connection under the QSQLITE driver, else nullptr.
-sqlite3 *sqliteHandle(const Storage &storage)
-{
-    const QVariant handle = storage.nativeHandle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3 *const *>(handle.constData());
-}
-
 // Reads the rows with SQLite's own calls: its UTF-8 goes into the packet as it
 // is, with no QVariant or QString per value, which is most of the time of the
 // largest reply.
@@ -82,7 +73,7 @@ void RuleRepository::writeOfTax(const QString &tax, protocol::PacketWriter &writ
     static const QString sql =
         QStringLiteral("SELECT %1 FROM consistencia WHERE cdimposto = ? ORDER BY nrseqconsiste")
             .arg(R::storedColumns());
-    if (sqlite3 *db = sqliteHandle(m_storage)) {
+    if (sqlite3 *db = m_storage.sqliteHandle()) {
         writeSqliteRows(db, sql, tax, writer);
         return;
     }

@@ -68,6 +68,14 @@ QVariant Storage::nativeHandle() const
     return m_db.driver() ? m_db.driver()->handle() : QVariant();
 }
 
+sqlite3 *Storage::sqliteHandle() const
+{
+    const QVariant handle = nativeHandle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
+
 QSqlQuery &Storage::prepared(const QString &sql)
 {
     auto it = m_statements.find(sql);

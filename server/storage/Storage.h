@@ -10,6 +10,8 @@
 #include <map>
 #include <memory>
 
+struct sqlite3;
+
 namespace kvr::server {
 
 // One database connection, owned by one thread. Queries are prepared once and
@@ -28,6 +30,8 @@ public:
     // The driver's own connection (sqlite3* or PGconn*), for reads that
     // bypass Qt's per-value conversions.
     QVariant nativeHandle() const;
+    // The SQLite connection under the QSQLITE driver; nullptr on PostgreSQL.
+    sqlite3 *sqliteHandle() const;
 
     // A prepared statement for `sql`, cached per connection, with its bindings reset.
     QSqlQuery &prepared(const QString &sql);
