@@ -41,7 +41,7 @@ MainWindow::MainWindow(QWidget *parent)
     m_serverLabel->setObjectName(QStringLiteral("lblServidor"));
     statusBar()->addPermanentWidget(m_serverLabel);
     connect(&TSessionLogin::Instance(), &TSessionLogin::LoggedUserChanged, this,
-            [this] { Refresh(); });
+            [this] { showServer(); });
 
     SetMainForm(this, m_mdiArea);
     Refresh();
@@ -63,11 +63,16 @@ void MainWindow::OpenModule(const QString &code)
 
 void MainWindow::Refresh()
 {
+    showServer();
+    fillModulesMenu();
+}
+
+void MainWindow::showServer()
+{
     const QString user = TSessionLogin::Instance().LoggedUser();
     m_serverLabel->setText(
         QStringLiteral("Servidor: %1:%2").arg(WebURL()).arg(WebPort()) +
         (user.isEmpty() ? QString() : QStringLiteral(" — Usuário: %1").arg(user)));
-    fillModulesMenu();
 }
 
 void MainWindow::fillModulesMenu()

@@ -27,6 +27,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // The server and the logged-in user in the status bar.
+    void showServer();
     void fillModulesMenu();
     void fillWindowMenu();
 

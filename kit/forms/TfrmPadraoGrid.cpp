@@ -324,6 +324,7 @@ void TfrmPadraoGrid::sbtExcluirClick()
     if (box.exec() != QMessageBox::Yes)
         return;
     dataSet->Delete();
+    FocusPageGrid();
 }
 
 void TfrmPadraoGrid::sbtProcurarClick()
@@ -354,6 +355,7 @@ void TfrmPadraoGrid::sbtCancelarClick()
 void TfrmPadraoGrid::sbtConfirmarClick()
 {
     RecordDataSet()->Post();
+    FocusPageGrid();
 }
 
 void TfrmPadraoGrid::sbtImprimirClick()

@@ -114,8 +114,9 @@ protected:
 
     // The dataset the record buttons act on; EKvrError when none is bound.
     TClientDataSet *RecordDataSet() const;
-    // Gives the focus to the grid of the current page, on its current row
-    // (after a search or a save, which a tool button click started).
+    // Gives the focus to the grid of the current page, on its current row:
+    // after a search, a post or a delete that a tool button started (its
+    // click leaves the focus on the frame).
     void FocusPageGrid();
 
     void closeEvent(QCloseEvent *event) override;

@@ -5,7 +5,6 @@
 #include "kit/grid/TDBGrid.h"
 #include "kit/widgets/FitPopupToItems.h"
 
-#include <QAbstractItemView>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLineEdit>

@@ -30,7 +30,6 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
-#include <QMenuBar>
 #include <QPainter>
 #include <QStyle>
 #include <QTabWidget>
@@ -76,8 +75,6 @@ TfrmConsisteFiscal::TfrmConsisteFiscal(QWidget *parent)
     sbtSimulacao->move(416, sbtAjuda->y()); // after the spreadsheet buttons
     sbtSimulacao->setEnabled(false);
     sbtSimulacao->OnClick = [this](QObject *sender) { sbtSimulacaoClick(sender); };
-    sbtAjuda->move(269, sbtAjuda->y());
-    sbtFechar->move(305, sbtFechar->y());
     sbtExportar = new TButtonFlat(panMenu);
     sbtExportar->setObjectName(QStringLiteral("sbtExportar"));
     sbtExportar->SetHint(QStringLiteral("Exportar para planilha"));

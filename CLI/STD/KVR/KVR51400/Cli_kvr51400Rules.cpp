@@ -143,7 +143,6 @@ void TfrmConsisteFiscal::cdsConsistenciasAfterPost(TClientDataSet *DataSet)
         TBusyScope busy;
         RdmConsisteFiscal(netConsistencia).setConsistencia(DataSet->Delta().toJsonObject());
         getConsistencias();
-        FocusPageGrid();
     }
     showVerificationFlags();
 }
@@ -153,7 +152,6 @@ void TfrmConsisteFiscal::cdsConsistenciasAfterDelete(TClientDataSet *DataSet)
     TBusyScope busy;
     RdmConsisteFiscal(netConsistencia).setConsistencia(DataSet->Delta().toJsonObject());
     getConsistencias();
-    FocusPageGrid();
 }
 
 void TfrmConsisteFiscal::cdsConsistenciasAfterCancel(TClientDataSet *DataSet)

@@ -20,7 +20,6 @@
 #include "kit/widgets/TBtnPesquisa.h"
 
 #include <QComboBox>
-#include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -30,8 +29,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>

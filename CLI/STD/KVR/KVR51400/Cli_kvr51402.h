@@ -105,7 +105,4 @@ private:
 
 extern "C" {
 Q_DECL_EXPORT extern TfrmSimulacao *frmSimulacao;
-// Shows the simulation screen for the maintenance screen's tax; does nothing
-// while there is no maintenance screen.
-Q_DECL_EXPORT void criaSimulacao();
 }

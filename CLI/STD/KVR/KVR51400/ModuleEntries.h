@@ -10,6 +10,7 @@ Q_DECL_EXPORT void CriaConsistencia();
 // Shows the automatic registration screen modally; does nothing while there
 // is no maintenance screen (it lends the connection and the tax).
 Q_DECL_EXPORT void criaCadAuto();
-// Shows the simulation screen for the maintenance screen's tax.
+// Shows the simulation screen for the maintenance screen's tax; does nothing
+// while there is no maintenance screen.
 Q_DECL_EXPORT void criaSimulacao();
 }
