@@ -14,7 +14,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QJsonObject>
-#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -147,12 +146,10 @@ qint64 bulkInsert(const QString &db, const QStringList &options)
 
 bool addUser(const QString &db)
 {
-    QProcess add;
-    add.start(ServerProcess::binary(),
-              {QStringLiteral("--db"), db, QStringLiteral("--add-user"), QStringLiteral("bench")});
-    add.write("senha-do-bench\n");
-    add.closeWriteChannel();
-    return add.waitForFinished(60000) && add.exitCode() == 0;
+    return ServerProcess::runOnce(
+               {QStringLiteral("--db"), db, QStringLiteral("--add-user"), QStringLiteral("bench")},
+               "senha-do-bench\n")
+               .exitCode == 0;
 }
 
 // A fresh PostgreSQL database on the cluster of `clusterUrl`.

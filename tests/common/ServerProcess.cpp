@@ -24,6 +24,23 @@ QString ServerProcess::binary()
     return QDir(dir).filePath(QStringLiteral("kvr-appserver"));
 }
 
+ServerProcess::Run ServerProcess::runOnce(const QStringList &arguments, const QByteArray &input)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(binary(), arguments);
+    process.waitForStarted();
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromLocal8Bit(process.readAll())};
+}
+
 bool ServerProcess::start(const QString &dbUrl, const QStringList &extra)
 {
     m_process = std::make_unique<QProcess>();

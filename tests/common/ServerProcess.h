@@ -37,6 +37,16 @@ public:
 
     static QString binary();
 
+    // kvr-appserver run for one job (an account command, a backup): `input`
+    // on its standard input, its exit code (-1 on a crash or after a minute)
+    // and its standard output and error together.
+    struct Run
+    {
+        int exitCode = -1;
+        QString output;
+    };
+    static Run runOnce(const QStringList &arguments, const QByteArray &input = {});
+
 private:
     std::unique_ptr<QProcess> m_process;
     quint16 m_port = 0;

@@ -11,7 +11,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -73,13 +72,12 @@ TEST(Login, TheClientAsksForUserAndPasswordWhenTheServerWantsThem)
     ASSERT_TRUE(dir.isValid());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
     const QString db = QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("kvr.db"));
-    QProcess add;
-    add.start(kvr::test::ServerProcess::binary(),
-              {QStringLiteral("--db"), db, QStringLiteral("--add-user"), QStringLiteral("maria")});
-    add.write("segredo\n");
-    add.closeWriteChannel();
-    ASSERT_TRUE(add.waitForFinished(60000));
-    ASSERT_EQ(add.exitCode(), 0);
+    ASSERT_EQ(
+        kvr::test::ServerProcess::runOnce(
+            {QStringLiteral("--db"), db, QStringLiteral("--add-user"), QStringLiteral("maria")},
+            "segredo\n")
+            .exitCode,
+        0);
     kvr::test::ServerProcess server;
     ASSERT_TRUE(server.start(db, {QStringLiteral("--seed"), QStringLiteral("--login")}))
         << server.errorText().toStdString();

@@ -9,7 +9,9 @@
 #include "tests/common/AppServerProcess.h"
 #include "tests/kit/ModalAnswer.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLineEdit>
@@ -18,9 +20,21 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 // The maintenance screen as the module opens it (CriaConsistencia), talking
 // to a real kvr-appserver on a fresh seeded SQLite database; a second
 // connection of the test's own looks at what the server holds.
+// The width of a drop-down's longest item, in its list's font.
+inline int LongestItemWidth(const QComboBox *box)
+{
+    int longest = 0;
+    for (int item = 0; item < box->count(); ++item)
+        longest =
+            std::max(longest, box->view()->fontMetrics().horizontalAdvance(box->itemText(item)));
+    return longest;
+}
+
 class ScreenFixture : public ::testing::Test
 {
 public:

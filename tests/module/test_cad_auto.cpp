@@ -204,13 +204,9 @@ TEST_F(CadAuto, LayoutCaptionsAndTabOrder)
         EXPECT_EQ(shown, expected);
         EXPECT_EQ(d->cmbImposto->itemText(2), QStringLiteral("3 - Maior que Zero"));
         // Every drop-down is as wide as its longest item; captions keep a gap.
-        for (QComboBox *box : d->findChildren<QComboBox *>()) {
-            int longest = 0;
-            for (int item = 0; item < box->count(); ++item)
-                longest = std::max(
-                    longest, box->view()->fontMetrics().horizontalAdvance(box->itemText(item)));
-            EXPECT_GE(box->view()->minimumWidth(), longest) << box->objectName().toStdString();
-        }
+        for (QComboBox *box : d->findChildren<QComboBox *>())
+            EXPECT_GE(box->view()->minimumWidth(), LongestItemWidth(box))
+                << box->objectName().toStdString();
         for (QLabel *caption : d->Panel2->findChildren<QLabel *>())
             EXPECT_GE(d->edtCdImposto->x() - caption->geometry().right(), 6);
 

@@ -615,11 +615,7 @@ TEST_F(Maintenance, QtTextsArePortugueseAndCellsShowTheirTextsWhole)
         QTest::keyClick(grid, Qt::Key_F2);
         auto *combo = qobject_cast<QComboBox *>(grid->window()->focusWidget());
         ASSERT_NE(combo, nullptr);
-        int longest = 0;
-        for (int item = 0; item < combo->count(); ++item)
-            longest = std::max(
-                longest, combo->view()->fontMetrics().horizontalAdvance(combo->itemText(item)));
-        EXPECT_GE(combo->view()->minimumWidth(), longest);
+        EXPECT_GE(combo->view()->minimumWidth(), LongestItemWidth(combo));
         QTest::keyClick(combo, Qt::Key_Escape);
         QTest::keyClick(grid, Qt::Key_Escape);
     }

@@ -2,7 +2,6 @@
 
 #include "fiscal/RuleRecord.h"
 
-#include <QProcess>
 #include <QSqlQuery>
 
 namespace kvr::test {
@@ -72,13 +71,9 @@ QStringList ServerTest::rule(const QString &tax, const QString &number)
 
 bool ServerTest::addUser(const QString &dbUrl, const QString &name, const QByteArray &password)
 {
-    QProcess add;
-    add.start(ServerProcess::binary(),
-              {QStringLiteral("--db"), dbUrl, QStringLiteral("--add-user"), name});
-    add.write(password + '\n');
-    add.closeWriteChannel();
-    return add.waitForFinished(60000) && add.exitStatus() == QProcess::NormalExit &&
-           add.exitCode() == 0;
+    return ServerProcess::runOnce(
+               {QStringLiteral("--db"), dbUrl, QStringLiteral("--add-user"), name}, password + '\n')
+               .exitCode == 0;
 }
 
 int ServerTest::indexOf(const QString &name)

@@ -1,32 +1,17 @@
 #include "tests/server/ServerTest.h"
 
-#include <QProcess>
 #include <QSqlQuery>
 
 using namespace kvr::test;
 
 namespace {
 
-struct Outcome
-{
-    int exitCode = -1;
-    QString output; // standard output and error together
-};
-
 // kvr-appserver with an account command on the test's database.
-Outcome runCommand(const QString &dbUrl, const QString &args, const QByteArray &input)
+ServerProcess::Run runCommand(const QString &dbUrl, const QString &args, const QByteArray &input)
 {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(ServerProcess::binary(), QStringList{QStringLiteral("--db"), dbUrl} +
-                                               args.split(QLatin1Char(' '), Qt::SkipEmptyParts));
-    process.waitForStarted();
-    process.write(input);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(60000))
-        return {};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromLocal8Bit(process.readAll())};
+    return ServerProcess::runOnce(QStringList{QStringLiteral("--db"), dbUrl} +
+                                      args.split(QLatin1Char(' '), Qt::SkipEmptyParts),
+                                  input);
 }
 
 class Accounts : public ServerTest
@@ -58,7 +43,8 @@ TEST_P(Accounts, CommandsKeepAccountsInTheDatabase)
     };
     for (const auto &step : steps) {
         SCOPED_TRACE(step.args);
-        const Outcome outcome = runCommand(m_db->url(), QString::fromUtf8(step.args), step.input);
+        const ServerProcess::Run outcome =
+            runCommand(m_db->url(), QString::fromUtf8(step.args), step.input);
         EXPECT_EQ(outcome.exitCode, step.exitCode) << outcome.output.toStdString();
         EXPECT_TRUE(outcome.output.contains(QString::fromUtf8(step.output)))
             << outcome.output.toStdString();

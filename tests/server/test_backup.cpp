@@ -1,7 +1,6 @@
 #include "tests/server/ServerTest.h"
 
 #include <QCoreApplication>
-#include <QProcess>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
@@ -18,11 +17,10 @@ protected:
     // kvr-appserver for one job on the test database: its exit code; its output in m_output.
     int run(const QStringList &arguments)
     {
-        QProcess process;
-        process.start(ServerProcess::binary(), QStringList{"--db", m_db->url()} + arguments);
-        EXPECT_TRUE(process.waitForFinished(60000));
-        m_output = process.readAllStandardOutput() + process.readAllStandardError();
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        const ServerProcess::Run job =
+            ServerProcess::runOnce(QStringList{"--db", m_db->url()} + arguments);
+        m_output = job.output;
+        return job.exitCode;
     }
     QString m_output;
 
