@@ -451,7 +451,13 @@ void TfrmSimulacao::vdCfop()
         edtNmCFOP->clear();
         return;
     }
-    edtCdCFOP->setText(Ajusta(edtCdCFOP->text(), 4));
+    const QString code = Ajusta(edtCdCFOP->text(), 4);
+    edtCdCFOP->setText(code);
+    // Leaving the field and then Simular both ask: a code already checked
+    // (or picked) and shown is not asked for again.
+    if (cdsCFOP->Active() && !cdsCFOP->IsEmpty() && !edtNmCFOP->text().isEmpty() &&
+        cdsCFOP->FieldByName(QStringLiteral("CDCFOPPADRAO"))->AsString() == code)
+        return;
     if (!cdsCFOP->Active())
         cdsCFOP->CreateDataSet();
     cdsCFOP->EmptyDataSet();
